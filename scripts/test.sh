@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Runs every test (on a fresh Debian 12 machine, as root): installs what is missing,
+# builds the host code with sanitizers and runs its unit tests, fuzzes the WAV header
+# probe for a bounded time, then builds the Windows programs and runs their end-to-end
+# tests under Wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+
+scripts/build.sh native
+ctest --preset native
+
+if [ -x tests/fuzz/run_fuzz.sh ]; then
+    tests/fuzz/run_fuzz.sh build/fuzz "${BREVIX_FUZZ_SECONDS:-60}"
+fi
+
+scripts/build.sh win32
+ctest --preset win32

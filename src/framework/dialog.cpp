@@ -1,0 +1,101 @@
+#include "framework/dialog.h"
+
+#include <cstring>
+
+#include "framework/application.h"
+
+namespace brevix::framework {
+
+namespace {
+
+// Resource type of a dialog's initialisation data: records of (control id, message,
+// data length, data) ended by a zero id. The messages are the 16-bit era's numbers.
+constexpr WORD kDialogInitType = 240;
+constexpr WORD kLegacyListAddString = 0x0401;
+constexpr WORD kLegacyComboAddString = 0x0403;
+
+}  // namespace
+
+INT_PTR Dialog::do_modal(HWND owner) {
+    return DialogBoxParamA(Application::instance(), MAKEINTRESOURCEA(template_id_), owner,
+                           &Dialog::dialog_proc, reinterpret_cast<LPARAM>(this));
+}
+
+bool Dialog::dispatch(UINT, WPARAM, LPARAM, INT_PTR&) {
+    return false;
+}
+
+INT_PTR CALLBACK Dialog::dialog_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_INITDIALOG) {
+        auto* self = reinterpret_cast<Dialog*>(lparam);
+        SetWindowLongPtrA(hwnd, DWLP_USER, lparam);
+        self->hwnd_ = hwnd;
+        self->do_data_exchange();
+        self->execute_dialog_init();
+        return self->on_init_dialog() ? TRUE : FALSE;
+    }
+    auto* self = reinterpret_cast<Dialog*>(GetWindowLongPtrA(hwnd, DWLP_USER));
+    if (self == nullptr)
+        return FALSE;  // messages that arrive before WM_INITDIALOG
+
+    INT_PTR result = FALSE;
+    if (self->dispatch(message, wparam, lparam, result))
+        return result;
+
+    if (message == WM_COMMAND && HIWORD(wparam) == BN_CLICKED) {
+        if (LOWORD(wparam) == IDOK) {
+            self->on_ok();
+            return TRUE;
+        }
+        if (LOWORD(wparam) == IDCANCEL) {
+            self->on_cancel();
+            return TRUE;
+        }
+    }
+    if (message == WM_NCDESTROY)
+        self->hwnd_ = nullptr;
+    return FALSE;
+}
+
+void Dialog::execute_dialog_init() {
+    const HINSTANCE instance = Application::instance();
+    HRSRC info =
+        FindResourceA(instance, MAKEINTRESOURCEA(template_id_), MAKEINTRESOURCEA(kDialogInitType));
+    if (info == nullptr)
+        return;
+    HGLOBAL handle = LoadResource(instance, info);
+    const auto* data = static_cast<const unsigned char*>(LockResource(handle));
+    const DWORD size = SizeofResource(instance, info);
+    if (data == nullptr)
+        return;
+
+    DWORD at = 0;
+    for (;;) {
+        WORD id = 0;
+        if (size - at < sizeof id)
+            break;
+        std::memcpy(&id, data + at, sizeof id);
+        if (id == 0)
+            break;
+        WORD legacy_message = 0;
+        DWORD length = 0;
+        if (size - at < 8)
+            break;
+        std::memcpy(&legacy_message, data + at + 2, sizeof legacy_message);
+        std::memcpy(&length, data + at + 4, sizeof length);
+        at += 8;
+        if (length > size - at)
+            break;
+        const auto* text = reinterpret_cast<const char*>(data + at);
+        // Only zero-terminated strings inside the record are passed on.
+        if (length > 0 && std::memchr(text, '\0', length) != nullptr) {
+            if (legacy_message == kLegacyComboAddString)
+                SendDlgItemMessageA(hwnd_, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+            else if (legacy_message == kLegacyListAddString)
+                SendDlgItemMessageA(hwnd_, id, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+        }
+        at += length;
+    }
+}
+
+}  // namespace brevix::framework

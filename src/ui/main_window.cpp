@@ -1,0 +1,162 @@
+#include "ui/main_window.h"
+
+#include "framework/application.h"
+#include "framework/file_dialog.h"
+#include "framework/message_box.h"
+#include "res/resource.h"
+#include "ui/about_box.h"
+
+namespace brevix::ui {
+
+using framework::on_command;
+using framework::on_message;
+using framework::Route;
+
+struct MainWindowRoutes {
+    // First matching line wins.
+    static constexpr Route<MainWindow> table[] = {
+        on_message<MainWindow>(WM_SYSCOMMAND, &MainWindow::on_sys_command),
+        on_message<MainWindow>(WM_PAINT, &MainWindow::on_paint),
+        on_message<MainWindow>(WM_QUERYDRAGICON, &MainWindow::on_query_drag_icon),
+        on_command<MainWindow>(ID_APP_ABOUT, &MainWindow::on_about),
+        // F1: the About box is the program's only help.
+        on_message<MainWindow>(WM_HELP, &MainWindow::on_about),
+        on_command<MainWindow>(ID_HELP, &MainWindow::on_about),
+    };
+};
+
+MainWindow::MainWindow()
+    : Dialog(IDD_MAIN),
+      icon_(IDR_MAINFRAME, GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON)),
+      small_icon_(IDR_MAINFRAME, GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON)) {}
+
+void MainWindow::do_data_exchange() {
+    bind(IDC_BITRATE_LIST, bitrate_list_);
+    bind(IDC_OUTPUT_DISPLAY, output_display_);
+    bind(IDC_FORMAT_DISPLAY, format_display_);
+    bind(IDC_INPUT_DISPLAY, input_display_);
+}
+
+bool MainWindow::on_init_dialog() {
+    set_check(IDC_PROFILE_MAIN, true);
+    set_check(IDC_PROFILE_SSR, false);
+    set_check(IDC_PROFILE_LC, false);
+
+    // The list shows its third entry selected; the job's bit-rate index stays "none"
+    // until the user picks a rate or a source is accepted.
+    bitrate_list_.set_cur_sel(2);
+
+    add_about_item_to_system_menu();
+
+    SendMessageA(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.get()));
+    SendMessageA(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon_.get()));
+
+    const LONG_PTR ex_style = GetWindowLongPtrA(hwnd(), GWL_EXSTYLE);
+    SetWindowLongPtrA(hwnd(), GWL_EXSTYLE, ex_style | WS_EX_WINDOWEDGE);
+    return true;
+}
+
+bool MainWindow::dispatch(UINT message, WPARAM wparam, LPARAM lparam, INT_PTR& result) {
+    return route(*this, MainWindowRoutes::table, message, wparam, lparam, result);
+}
+
+void MainWindow::add_about_item_to_system_menu() {
+    HMENU system_menu = GetSystemMenu(hwnd(), FALSE);
+    if (system_menu == nullptr)
+        return;
+    char text[256] = {};
+    if (LoadStringA(framework::Application::instance(), IDS_ABOUTBOX, text, sizeof text) <= 0)
+        return;
+    AppendMenuA(system_menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(system_menu, MF_STRING, IDM_ABOUTBOX, text);
+}
+
+INT_PTR MainWindow::on_sys_command(WPARAM command, LPARAM) {
+    if ((command & 0xFFF0) != IDM_ABOUTBOX)
+        return FALSE;  // move, minimise, close...
+    AboutBox about;
+    about.do_modal(hwnd());
+    return TRUE;
+}
+
+INT_PTR MainWindow::on_paint(WPARAM, LPARAM) {
+    if (!IsIconic(hwnd()))
+        return FALSE;  // default painting
+    framework::PaintDc dc(hwnd());
+    SendMessageA(hwnd(), WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.get()), 0);
+    RECT client;
+    GetClientRect(hwnd(), &client);
+    const int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+    DrawIcon(dc.get(), x, y, icon_.get());
+    return TRUE;
+}
+
+INT_PTR MainWindow::on_query_drag_icon(WPARAM, LPARAM) {
+    return reinterpret_cast<INT_PTR>(icon_.get());
+}
+
+INT_PTR MainWindow::on_about(WPARAM, LPARAM) {
+    AboutBox about;
+    about.do_modal(hwnd());
+    return TRUE;
+}
+
+framework::Window MainWindow::control(int control_id) const {
+    framework::Window window;
+    window.attach(GetDlgItem(hwnd(), control_id));
+    return window;
+}
+
+void MainWindow::set_text(int control_id, const std::string& text) {
+    control(control_id).set_text(text);
+}
+
+std::string MainWindow::text(int control_id) const {
+    return control(control_id).text();
+}
+
+void MainWindow::set_check(int control_id, bool checked) {
+    CheckDlgButton(hwnd(), control_id, checked ? BST_CHECKED : BST_UNCHECKED);
+}
+
+bool MainWindow::is_checked(int control_id) const {
+    return IsDlgButtonChecked(hwnd(), control_id) == BST_CHECKED;
+}
+
+void MainWindow::enable(int control_id, bool enabled) {
+    control(control_id).enable(enabled);
+}
+
+void MainWindow::list_clear() {
+    bitrate_list_.reset();
+}
+
+void MainWindow::list_add(const std::string& label) {
+    bitrate_list_.add_string(label);
+}
+
+void MainWindow::list_select(int index) {
+    bitrate_list_.set_cur_sel(index);
+}
+
+int MainWindow::list_selection() const {
+    return bitrate_list_.cur_sel();
+}
+
+void MainWindow::message_box(const std::string& text, const std::string& caption,
+                             job::MessageIcon icon) {
+    const UINT type = MB_OK | (icon == job::MessageIcon::kExclamation ? MB_ICONEXCLAMATION : 0);
+    framework::message_box(hwnd(), text, caption, type);
+}
+
+std::optional<std::string> MainWindow::ask_open_path(const std::string& filter) {
+    return framework::ask_open_file(hwnd(), filter);
+}
+
+std::optional<std::string> MainWindow::ask_save_path(const std::string& default_extension,
+                                                     const std::string& filter) {
+    return framework::ask_save_file(hwnd(), filter, default_extension);
+}
+
+}  // namespace brevix::ui
