@@ -11,7 +11,7 @@ scripts/build.sh native
 ctest --preset native
 
 if [ -x tests/fuzz/run_fuzz.sh ]; then
-    tests/fuzz/run_fuzz.sh build/fuzz "${BREVIX_FUZZ_SECONDS:-60}"
+    tests/fuzz/run_fuzz.sh build/native "${BREVIX_FUZZ_SECONDS:-60}"
 fi
 
 scripts/build.sh win32

@@ -29,7 +29,7 @@ Bytes read_file(const char* path) {
 // A little-endian window on part of a file. Every read is checked against the window, and
 // a read outside it throws, so a bad size field fails the test instead of reading past the end.
 class View {
-  public:
+public:
     View() = default;
     explicit View(const Bytes& b) : data_(b.data()), size_(b.size()) {}
 
@@ -59,7 +59,7 @@ class View {
         return std::string(reinterpret_cast<const char*>(data_ + off), 4);
     }
 
-  private:
+private:
     View(const std::uint8_t* d, std::size_t n, std::size_t origin)
         : data_(d), size_(n), origin_(origin) {}
 
