@@ -13,4 +13,16 @@ while [ ! -f "$build_dir/CMakeCache.txt" ] && [ "$build_dir" != / ]; do
 done
 source "$here/../scripts/wine-env.sh" "$build_dir"
 wine_prepare_prefix
-exec wine "$@"
+
+# One program at a time per prefix: the prefix's Wine session (its wineserver and the
+# virtual desktop) belongs to the display it was started on. Two runs with different
+# displays would share it, and the first run's display going away would take the second
+# run's windows with it. So each run holds the prefix's lock, and ends the session
+# before the lock (and the display) is given up.
+exec 8>"$build_dir/.wineprefix.run.lock"
+flock 8
+status=0
+wine "$@" || status=$?
+wineserver -k 2>/dev/null || true
+wineserver -w 2>/dev/null || true
+exit "$status"

@@ -1,0 +1,91 @@
+#include "support/screenshot.h"
+
+#include "support/paths.h"
+#include "support/probe.h"
+#include "support/wait.h"
+#include "support/window.h"
+
+namespace brevix::e2e {
+
+Image capture_screen(const RECT& rect) {
+    Image image;
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    if (width <= 0 || height <= 0 || width > 8192 || height > 8192)
+        return image;
+
+    HDC screen = GetDC(nullptr);
+    if (screen == nullptr)
+        return image;
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (memory != nullptr && bitmap != nullptr && bits != nullptr) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        if (BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY)) {
+            GdiFlush();
+            image.width = width;
+            image.height = height;
+            image.rgb.resize(static_cast<std::size_t>(width) * height * 3);
+            const auto* pixels = static_cast<const std::uint8_t*>(bits);
+            for (std::size_t i = 0, n = static_cast<std::size_t>(width) * height; i < n; ++i) {
+                image.rgb[i * 3 + 0] = pixels[i * 4 + 2];  // DIB pixels are BGRX
+                image.rgb[i * 3 + 1] = pixels[i * 4 + 1];
+                image.rgb[i * 3 + 2] = pixels[i * 4 + 0];
+            }
+        }
+        SelectObject(memory, old);
+    }
+    if (bitmap != nullptr)
+        DeleteObject(bitmap);
+    if (memory != nullptr)
+        DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return image;
+}
+
+Image capture_window(Probe& probe, HWND window) {
+    if (!probe.redraw(window))
+        return {};
+    Image previous = capture_screen(window_rect(window));
+    Image current;
+    const bool settled = wait_until([&] {
+        probe.ping(window);
+        current = capture_screen(window_rect(window));
+        const bool same = !current.rgb.empty() && current.width == previous.width &&
+                          current.height == previous.height && current.rgb == previous.rgb;
+        previous = current;
+        return same;
+    });
+    return settled ? current : Image{};
+}
+
+std::string save_png(const Image& image, const std::string& name) {
+    const auto bytes = encode_png(image);
+    if (bytes.empty())
+        return {};
+    const std::string path = join(screenshot_folder(), name);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return {};
+    DWORD written = 0;
+    const bool ok =
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+        written == bytes.size();
+    CloseHandle(file);
+    return ok ? path : std::string{};
+}
+
+std::string save_screenshot(Probe& probe, HWND window, const std::string& name) {
+    return save_png(capture_window(probe, window), name);
+}
+
+}  // namespace brevix::e2e
