@@ -3,13 +3,21 @@
 #include "framework/application.h"
 #include "framework/file_dialog.h"
 #include "framework/message_box.h"
+#include "job/bitrate_list.h"
+#include "job/encode_action.h"
+#include "job/job_state.h"
+#include "job/output_selection.h"
+#include "job/profile_selection.h"
+#include "job/source_selection.h"
 #include "res/resource.h"
 #include "ui/about_box.h"
+#include "ui/progress_window.h"
 
 namespace brevix::ui {
 
 using framework::on_command;
 using framework::on_message;
+using framework::on_notification;
 using framework::Route;
 
 struct MainWindowRoutes {
@@ -18,7 +26,14 @@ struct MainWindowRoutes {
         on_message<MainWindow>(WM_SYSCOMMAND, &MainWindow::on_sys_command),
         on_message<MainWindow>(WM_PAINT, &MainWindow::on_paint),
         on_message<MainWindow>(WM_QUERYDRAGICON, &MainWindow::on_query_drag_icon),
+        on_command<MainWindow>(IDC_SELECT_INPUT, &MainWindow::on_select_input),
         on_command<MainWindow>(ID_APP_ABOUT, &MainWindow::on_about),
+        on_command<MainWindow>(IDC_PROFILE_MAIN, &MainWindow::on_profile),
+        on_command<MainWindow>(IDC_PROFILE_LC, &MainWindow::on_profile),
+        on_command<MainWindow>(IDC_ENCODE, &MainWindow::on_encode),
+        on_notification<MainWindow>(CBN_SELCHANGE, IDC_BITRATE_LIST, &MainWindow::on_bitrate),
+        on_command<MainWindow>(IDC_SELECT_OUTPUT, &MainWindow::on_select_output),
+        on_command<MainWindow>(IDC_PROFILE_SSR, &MainWindow::on_profile),
         // F1: the About box is the program's only help.
         on_message<MainWindow>(WM_HELP, &MainWindow::on_about),
         on_command<MainWindow>(ID_HELP, &MainWindow::on_about),
@@ -99,6 +114,34 @@ INT_PTR MainWindow::on_query_drag_icon(WPARAM, LPARAM) {
 INT_PTR MainWindow::on_about(WPARAM, LPARAM) {
     AboutBox about;
     about.do_modal(hwnd());
+    return TRUE;
+}
+
+INT_PTR MainWindow::on_select_input(WPARAM, LPARAM) {
+    job::select_source(job::job_state(), *this);
+    return TRUE;
+}
+
+INT_PTR MainWindow::on_profile(WPARAM, LPARAM) {
+    job::on_profile_clicked(job::job_state(), *this);
+    return TRUE;
+}
+
+INT_PTR MainWindow::on_bitrate(WPARAM, LPARAM) {
+    job::on_bitrate_selection_changed(job::job_state(), *this);
+    return TRUE;
+}
+
+INT_PTR MainWindow::on_select_output(WPARAM, LPARAM) {
+    job::select_output(*this);
+    return TRUE;
+}
+
+INT_PTR MainWindow::on_encode(WPARAM, LPARAM) {
+    if (!job::check_encode_and_copy_paths(job::job_state(), *this))
+        return TRUE;
+    ProgressWindow progress;
+    progress.do_modal(hwnd());  // the main window is disabled until it closes
     return TRUE;
 }
 

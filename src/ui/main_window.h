@@ -43,6 +43,11 @@ private:
     INT_PTR on_paint(WPARAM, LPARAM);
     INT_PTR on_query_drag_icon(WPARAM, LPARAM);
     INT_PTR on_about(WPARAM, LPARAM);
+    INT_PTR on_select_input(WPARAM, LPARAM);
+    INT_PTR on_profile(WPARAM, LPARAM);
+    INT_PTR on_bitrate(WPARAM, LPARAM);
+    INT_PTR on_select_output(WPARAM, LPARAM);
+    INT_PTR on_encode(WPARAM, LPARAM);
 
     void add_about_item_to_system_menu();
     framework::Window control(int control_id) const;
