@@ -27,7 +27,9 @@ inline void append(Bytes& out, const Bytes& more) {
 }
 
 inline void append_id(Bytes& out, const char* id) {
-    out.insert(out.end(), id, id + 4);
+    for (int i = 0; i < 4; ++i) {
+        out.push_back(static_cast<unsigned char>(id[i]));
+    }
 }
 
 // A chunk with the given data, padded to even length. `declared_size` overrides the size
