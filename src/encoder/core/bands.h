@@ -1,0 +1,29 @@
+// Scalefactor-band layouts per sampling rate.
+#pragma once
+
+#include <cstdint>
+
+namespace brevix::aac {
+
+constexpr int kMaxLongBands = 51;   // largest long-window band count of any rate
+constexpr int kMaxShortBands = 15;  // largest short-window band count of any rate
+
+struct BandLayout {
+    int count;                     // number of bands
+    const std::uint16_t* offsets;  // count + 1 entries: first line of each band, then end
+    int width(int band) const { return offsets[band + 1] - offsets[band]; }
+};
+
+// Sampling rates with a band table; false for others.
+bool is_supported_sample_rate(int sample_rate);
+
+// Index written in headers (e.g. 3 for 48000, 4 for 44100); -1 if unknown.
+int sampling_frequency_index(int sample_rate);
+
+BandLayout long_bands(int sample_rate);
+BandLayout short_bands(int sample_rate);
+
+// Number of bands of `layout` that start below `lines` (a bandwidth in spectral lines).
+int bands_below(const BandLayout& layout, int lines);
+
+}  // namespace brevix::aac

@@ -1,0 +1,411 @@
+#include "core/encoder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+
+#include "core/huffman.h"
+#include "core/window.h"
+
+namespace brevix::aac {
+namespace {
+
+constexpr int kVariableFullness = 0x7FF;
+
+// Bandwidth kept at a given bit rate per channel: wide enough to sound open, narrow enough
+// that the bands below it get the bits they need.
+struct BandwidthPoint {
+    int rate;
+    int hz;
+};
+constexpr BandwidthPoint kBandwidthTable[] = {
+    {8000, 3500},   {16000, 6000},  {24000, 9000},  {32000, 11500},  {48000, 14500},
+    {64000, 16500}, {80000, 18000}, {96000, 19000}, {128000, 20000}, {160000, 20500},
+};
+
+}  // namespace
+
+struct Encoder::Channel {
+    explicit Channel(int sample_rate) : psycho(sample_rate) {}
+
+    float history[3 * kFrameLength] = {};  // blocks k, k+1 (this frame) and k+2 (look-ahead)
+    std::uint8_t masks[3] = {};            // attack masks of those blocks
+    TransientDetector detector;
+    PsychoModel psycho;
+    // The stream may open with any window: nothing overlaps the first frame's left half.
+    // Starting "after a short window" lets an attack right at the start get short windows.
+    WindowSequence sequence = WindowSequence::kEightShort;
+    WindowShape shape = WindowShape::kSine;
+    float raw[kFrameLength] = {};  // spectrum in window order
+    float short_energy[kNumShortWindows * kMaxShortBands] = {};
+    float short_threshold[kNumShortWindows * kMaxShortBands] = {};
+    float window_energy[kNumShortWindows] = {};
+    float pe = 0.0f;
+    Ics ics;
+};
+
+int min_bit_rate(int channels) {
+    return 8000 * channels;
+}
+
+int max_bit_rate(int sample_rate, int channels) {
+    // 6144 bits per channel and frame of 1024 samples.
+    return static_cast<int>(static_cast<std::int64_t>(kMaxBitsPerChannel) * sample_rate /
+                            kFrameLength) *
+           channels;
+}
+
+int default_bandwidth(int rate, int sample_rate) {
+    int hz = kBandwidthTable[0].hz;
+    const int points = static_cast<int>(sizeof(kBandwidthTable) / sizeof(kBandwidthTable[0]));
+    if (rate >= kBandwidthTable[points - 1].rate) {
+        hz = kBandwidthTable[points - 1].hz;
+    } else {
+        for (int i = 1; i < points; ++i) {
+            if (rate < kBandwidthTable[i].rate) {
+                const BandwidthPoint& a = kBandwidthTable[i - 1];
+                const BandwidthPoint& b = kBandwidthTable[i];
+                const double t =
+                    std::max(0.0, static_cast<double>(rate - a.rate) / (b.rate - a.rate));
+                hz = static_cast<int>(a.hz + t * (b.hz - a.hz));
+                break;
+            }
+        }
+    }
+    return std::min(hz, sample_rate * 23 / 50);  // stay clear of the Nyquist frequency
+}
+
+std::size_t Encoder::max_frame_bytes(int channels) {
+    return static_cast<std::size_t>(kMaxBitsPerChannel / 8 * channels);
+}
+
+Encoder::Encoder(const EncoderConfig& config, int container_bits_per_frame)
+    : config_(config),
+      container_bits_(container_bits_per_frame),
+      long_mdct_(2 * kFrameLength),
+      short_mdct_(2 * kShortLength) {
+    if (!is_supported_sample_rate(config.sample_rate)) {
+        throw std::invalid_argument("sampling rate " + std::to_string(config.sample_rate) +
+                                    " Hz is not supported (44100 or 48000 Hz)");
+    }
+    if (config.channels < 1 || config.channels > kMaxChannels) {
+        throw std::invalid_argument(std::to_string(config.channels) +
+                                    " channels are not supported (mono or stereo)");
+    }
+    const int low = min_bit_rate(config.channels);
+    const int high = max_bit_rate(config.sample_rate, config.channels);
+    if (config.bit_rate < low || config.bit_rate > high) {
+        throw std::invalid_argument("bit rate " + std::to_string(config.bit_rate) + " is outside " +
+                                    std::to_string(low) + ".." + std::to_string(high) +
+                                    " bits/s for this input");
+    }
+    bandwidth_hz_ = config.bandwidth_hz > 0
+                        ? std::min(config.bandwidth_hz, config.sample_rate / 2)
+                        : default_bandwidth(config.bit_rate / config.channels, config.sample_rate);
+    const int long_lines = static_cast<int>(static_cast<std::int64_t>(bandwidth_hz_) * 2 *
+                                            kFrameLength / config.sample_rate);
+    const int short_lines = static_cast<int>(static_cast<std::int64_t>(bandwidth_hz_) * 2 *
+                                             kShortLength / config.sample_rate);
+    long_max_sfb_ = bands_below(long_bands(config.sample_rate), long_lines);
+    short_max_sfb_ = bands_below(short_bands(config.sample_rate), short_lines);
+
+    for (int c = 0; c < config.channels; ++c) {
+        channels_.push_back(std::make_unique<Channel>(config.sample_rate));
+    }
+    frame_buffer_.resize(max_frame_bytes(config.channels) + 16);
+    const int average = static_cast<int>(static_cast<std::int64_t>(config.bit_rate) * kFrameLength /
+                                         config.sample_rate) -
+                        container_bits_;
+    reservoir_capacity_ = std::max(0, kMaxBitsPerChannel * config.channels - average);
+    // Start full, as a decoder fills its input buffer before it starts: the opening
+    // frames, often an attack out of silence, may borrow.
+    reservoir_bits_ = reservoir_capacity_;
+}
+
+Encoder::~Encoder() = default;
+
+void Encoder::encode(const float* const* planar, int count, FrameSink& sink) {
+    if (finished_) {
+        throw std::logic_error("encode() after finish()");
+    }
+    if (count < 0 || count > kFrameLength) {
+        throw std::invalid_argument("encode() takes at most 1024 samples per channel");
+    }
+    samples_in_ += count;
+    push_block(planar, count, sink);
+}
+
+void Encoder::finish(FrameSink& sink) {
+    if (finished_) {
+        return;
+    }
+    // Every input block must have been coded by two overlapping frames.
+    const std::int64_t frames_needed = (samples_in_ + kFrameLength - 1) / kFrameLength + 1;
+    while (frames_written_ < frames_needed) {
+        push_block(nullptr, 0, sink);
+    }
+    finished_ = true;
+}
+
+void Encoder::push_block(const float* const* planar, int count, FrameSink& sink) {
+    for (int c = 0; c < config_.channels; ++c) {
+        Channel& ch = *channels_[static_cast<std::size_t>(c)];
+        std::memmove(ch.history, ch.history + kFrameLength, 2 * kFrameLength * sizeof(float));
+        float* block = ch.history + 2 * kFrameLength;
+        for (int i = 0; i < count; ++i) {
+            block[i] = planar[c][i];
+        }
+        std::fill(block + count, block + kFrameLength, 0.0f);
+        ch.masks[0] = ch.masks[1];
+        ch.masks[1] = ch.masks[2];
+        ch.masks[2] = ch.detector.analyze(block);
+    }
+    ++blocks_pushed_;
+    if (blocks_pushed_ >= 2) {
+        encode_frame(sink);
+    }
+}
+
+void Encoder::analyze_channel(Channel& ch, WindowSequence sequence, WindowShape shape) {
+    const WindowShape previous_shape = ch.shape;
+    ch.sequence = sequence;
+    ch.shape = shape;
+    ch.ics.sequence = sequence;
+    ch.ics.shape = shape;
+    if (sequence == WindowSequence::kEightShort) {
+        for (int w = 0; w < kNumShortWindows; ++w) {
+            window_short_block(ch.history, w, previous_shape, shape, windowed_);
+            float* out = ch.raw + w * kShortLength;
+            short_mdct_.forward(windowed_, out);
+            float e = 0.0f;
+            for (int k = 0; k < kShortLength; ++k) {
+                e += out[k] * out[k];
+            }
+            ch.window_energy[w] = e;
+        }
+        ch.pe = ch.psycho.analyze_short(ch.raw, ch.short_energy, ch.short_threshold);
+    } else {
+        window_long_block(ch.history, sequence, previous_shape, shape, windowed_);
+        long_mdct_.forward(windowed_, ch.raw);
+        ch.pe = ch.psycho.analyze_long(ch.raw, ch.ics.energy, ch.ics.threshold);
+    }
+}
+
+// Sets the band layout of the channels [first, first + count) of one element. Short
+// windows are grouped (one grouping for the element, from the summed window energies)
+// and their spectra interleaved into coding order.
+void Encoder::group_and_layout(int first, int count) {
+    Channel& lead = *channels_[static_cast<std::size_t>(first)];
+    if (!lead.ics.is_short()) {
+        for (int c = first; c < first + count; ++c) {
+            Channel& ch = *channels_[static_cast<std::size_t>(c)];
+            ch.ics.set_layout(long_bands(config_.sample_rate), long_max_sfb_);
+            std::copy(ch.raw, ch.raw + kFrameLength, ch.ics.spectrum);
+        }
+        return;
+    }
+    float energy[kNumShortWindows] = {};
+    for (int c = first; c < first + count; ++c) {
+        for (int w = 0; w < kNumShortWindows; ++w) {
+            energy[w] += channels_[static_cast<std::size_t>(c)]->window_energy[w];
+        }
+    }
+    int lengths[kNumShortWindows];
+    const int groups = group_short_windows(energy, lengths);
+    const BandLayout layout = short_bands(config_.sample_rate);
+    for (int c = first; c < first + count; ++c) {
+        Channel& ch = *channels_[static_cast<std::size_t>(c)];
+        Ics& ics = ch.ics;
+        ics.group_count = groups;
+        std::copy(lengths, lengths + groups, ics.group_length);
+        ics.set_layout(layout, short_max_sfb_);
+        int window = 0;
+        int pos = 0;
+        for (int g = 0; g < groups; ++g) {
+            for (int b = 0; b < layout.count; ++b) {
+                float e = 0.0f;
+                float t = 1e30f;
+                for (int w = window; w < window + lengths[g]; ++w) {
+                    const float* src = ch.raw + w * kShortLength + layout.offsets[b];
+                    for (int k = 0; k < layout.width(b); ++k) {
+                        ics.spectrum[pos++] = src[k];
+                    }
+                    e += ch.short_energy[w * kMaxShortBands + b];
+                    t = std::min(t, ch.short_threshold[w * kMaxShortBands + b]);
+                }
+                // One scalefactor serves all windows of the group, so each window sees
+                // about 1/length of the noise: the quietest window's threshold rules.
+                const int i = g * layout.count + b;
+                ics.energy[i] = e;
+                ics.threshold[i] = t * static_cast<float>(lengths[g]);
+            }
+            window += lengths[g];
+        }
+    }
+}
+
+// Per band, codes mid = (L+R)/2 and side = (L-R)/2 instead of left and right when that
+// needs fewer bits by the perceptual-entropy estimate. The noise of mid and side both
+// land in each output channel, so they share the smaller of the two thresholds: half each,
+// unless one of them can be dropped entirely.
+void Encoder::decide_stereo(Ics& left, Ics& right, StereoMask& mask) {
+    int used = 0;
+    int total = 0;
+    for (int g = 0; g < left.group_count; ++g) {
+        for (int b = 0; b < left.max_sfb; ++b) {
+            const int i = g * left.bands_per_group + b;
+            const int start = left.band_start[i];
+            const int width = left.band_width[i];
+            float e_mid = 0.0f;
+            float e_side = 0.0f;
+            for (int k = start; k < start + width; ++k) {
+                const float m = 0.5f * (left.spectrum[k] + right.spectrum[k]);
+                const float s = 0.5f * (left.spectrum[k] - right.spectrum[k]);
+                e_mid += m * m;
+                e_side += s * s;
+            }
+            const float t_min = std::min(left.threshold[i], right.threshold[i]);
+            float t_mid = 0.5f * t_min;
+            float t_side = 0.5f * t_min;
+            if (e_side <= 0.5f * t_min) {
+                t_side = e_side;
+                t_mid = t_min - e_side;
+            } else if (e_mid <= 0.5f * t_min) {
+                t_mid = e_mid;
+                t_side = t_min - e_mid;
+            }
+            const float pe_lr = band_entropy(left.energy[i], left.threshold[i], width) +
+                                band_entropy(right.energy[i], right.threshold[i], width);
+            const float pe_ms =
+                band_entropy(e_mid, t_mid, width) + band_entropy(e_side, t_side, width);
+            const bool ms = pe_ms <= pe_lr;
+            mask.used[i] = ms ? 1 : 0;
+            ++total;
+            if (!ms) {
+                continue;
+            }
+            ++used;
+            for (int k = start; k < start + width; ++k) {
+                const float l = left.spectrum[k];
+                const float r = right.spectrum[k];
+                left.spectrum[k] = 0.5f * (l + r);
+                right.spectrum[k] = 0.5f * (l - r);
+            }
+            left.energy[i] = e_mid;
+            right.energy[i] = e_side;
+            left.threshold[i] = std::max(t_mid, 1e-9f);
+            right.threshold[i] = std::max(t_side, 1e-9f);
+        }
+    }
+    mask.present = used == 0 ? 0 : (used == total ? 2 : 1);
+}
+
+// Bits this frame may use: the average, plus a share of the reservoir for frames that need
+// more than usual (perceptual entropy above its running mean), minus a little for easy
+// frames; always steering the reservoir back towards 60 % full.
+int Encoder::frame_budget(float pe, int average_bits, int fixed_bits, int* max_bits) const {
+    const int max_frame = kMaxBitsPerChannel * config_.channels;
+    const int hard = std::min(average_bits + std::max(reservoir_bits_, 0), max_frame);
+    const float capacity = static_cast<float>(std::max(reservoir_capacity_, 1));
+    const float fill = static_cast<float>(reservoir_bits_) / capacity;
+    const float demand = mean_pe_ > 0.0f ? pe / mean_pe_ : 1.0f;
+    float extra =
+        std::clamp((demand - 1.0f) * 0.5f, -0.25f, 1.5f) * static_cast<float>(average_bits);
+    if (extra > 0.0f) {
+        extra *= std::min(1.0f, 2.0f * fill);
+    }
+    extra += (fill - 0.6f) * 0.1f * static_cast<float>(reservoir_capacity_);
+    const int target = std::clamp(static_cast<int>(static_cast<float>(average_bits) + extra),
+                                  fixed_bits, std::max(hard, fixed_bits));
+    *max_bits = std::max(hard, fixed_bits);
+    return target;
+}
+
+void Encoder::encode_frame(FrameSink& sink) {
+    const int channel_count = config_.channels;
+    // Window decisions are made per element so that a pair shares one window.
+    const int element_channels = channel_count == 2 ? 2 : 1;
+    for (int first = 0; first < channel_count; first += element_channels) {
+        bool short_now = false;
+        bool short_next = false;
+        for (int c = first; c < first + element_channels; ++c) {
+            const Channel& ch = *channels_[static_cast<std::size_t>(c)];
+            short_now = short_now || frame_wants_short(ch.masks[0], ch.masks[1]);
+            short_next = short_next || frame_wants_short(ch.masks[1], ch.masks[2]);
+        }
+        const WindowSequence sequence = next_window_sequence(
+            channels_[static_cast<std::size_t>(first)]->sequence, short_now, short_next);
+        const WindowShape shape =
+            sequence == WindowSequence::kEightShort ? WindowShape::kKbd : WindowShape::kSine;
+        for (int c = first; c < first + element_channels; ++c) {
+            analyze_channel(*channels_[static_cast<std::size_t>(c)], sequence, shape);
+        }
+        group_and_layout(first, element_channels);
+    }
+
+    int fixed_bits = kEndBits;
+    if (channel_count == 2) {
+        decide_stereo(channels_[0]->ics, channels_[1]->ics, stereo_mask_);
+        fixed_bits += cpe_fixed_bits(channels_[0]->ics, stereo_mask_);
+    } else {
+        fixed_bits += sce_fixed_bits(channels_[0]->ics);
+    }
+
+    // Average bits for this frame, carrying the fraction so the long-run rate is exact.
+    rate_remainder_ += static_cast<std::int64_t>(config_.bit_rate) * kFrameLength;
+    const int frame_bits = static_cast<int>(rate_remainder_ / config_.sample_rate);
+    rate_remainder_ -= static_cast<std::int64_t>(frame_bits) * config_.sample_rate;
+    const int average_bits = frame_bits - container_bits_;
+
+    float pe = 0.0f;
+    Ics* ics[kMaxChannels];
+    for (int c = 0; c < channel_count; ++c) {
+        pe += channels_[static_cast<std::size_t>(c)]->pe;
+        ics[c] = &channels_[static_cast<std::size_t>(c)]->ics;
+    }
+    int max_bits = 0;
+    const int target = frame_budget(pe, average_bits, fixed_bits, &max_bits);
+    mean_pe_ = mean_pe_ > 0.0f ? 0.9f * mean_pe_ + 0.1f * pe : pe;
+
+    constexpr int kAlignSlack = 7;
+    rate_loop_.prepare(ics, channel_count);
+    rate_loop_.run(target - fixed_bits - kAlignSlack,
+                   std::max(0, max_bits - fixed_bits - kAlignSlack));
+
+    BitWriter out(frame_buffer_.data(), frame_buffer_.size());
+    if (channel_count == 2) {
+        write_cpe(out, 0, *ics[0], *ics[1], stereo_mask_);
+    } else {
+        write_sce(out, 0, *ics[0]);
+    }
+    const int coded_bits = static_cast<int>(out.bit_count());
+    const int unpadded_frame_bits = (coded_bits + kEndBits + 7) / 8 * 8;
+    if (config_.constant_rate) {
+        // Bits the reservoir cannot hold would lower the rate: spend them on fill.
+        const int excess =
+            reservoir_bits_ + average_bits - unpadded_frame_bits - reservoir_capacity_;
+        if (excess > 0) {
+            const int max_frame = kMaxBitsPerChannel * channel_count;
+            const int wanted =
+                std::min((excess + 7) / 8 * 8 + unpadded_frame_bits, max_frame / 8 * 8);
+            write_fill(out, wanted - coded_bits - kEndBits);
+        }
+    }
+    write_end(out);
+    out.align();
+    if (out.overflowed()) {
+        throw std::logic_error("internal error: frame exceeds its buffer");
+    }
+    const int used_bits = static_cast<int>(out.byte_count()) * 8;
+    reservoir_bits_ = std::min(reservoir_bits_ + average_bits - used_bits, reservoir_capacity_);
+    int fullness = kVariableFullness;
+    if (config_.constant_rate) {
+        fullness = std::clamp(reservoir_bits_ / (32 * channel_count), 0, kVariableFullness - 1);
+    }
+    sink.write_frame(out.data(), out.byte_count(), fullness);
+    ++frames_written_;
+}
+
+}  // namespace brevix::aac

@@ -1,0 +1,28 @@
+// Sectioning: splits the bands of one window group into runs that share a codebook,
+// choosing the split and the books that minimise section headers plus spectral bits.
+// Exact dynamic programme over all (start, end, book) choices.
+#pragma once
+
+#include <cstdint>
+
+#include "core/huffman.h"
+
+namespace brevix::aac {
+
+struct Section {
+    std::uint8_t book;
+    std::uint8_t start;  // first band
+    std::uint8_t end;    // one past the last band
+};
+
+// Bits of one section header of `length` bands (book, then length in 5-bit fields with
+// escape value 31 for long windows, 3-bit fields with escape 7 for short windows).
+int section_header_bits(int length, bool short_window);
+
+// `band_bits[b * kNumSpectralBooks + book]` is the cost of band b with each book
+// (kInfeasibleBits where impossible). Fills `sections` (room for `num_bands` entries) and
+// returns the total bits of headers and spectral data.
+int choose_sections(const int* band_bits, int num_bands, bool short_window, Section* sections,
+                    int* section_count);
+
+}  // namespace brevix::aac

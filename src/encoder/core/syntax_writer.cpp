@@ -1,0 +1,171 @@
+#include "core/syntax_writer.h"
+
+#include "core/huffman.h"
+
+namespace brevix::aac {
+namespace {
+
+constexpr int kExtensionFillData = 1;  // extension_type of fill payloads
+constexpr std::uint32_t kFillByte = 0xA5;
+
+void write_ics_info(BitWriter& out, const Ics& ics) {
+    out.put(0, 1);  // reserved
+    out.put(static_cast<std::uint32_t>(ics.sequence), 2);
+    out.put(static_cast<std::uint32_t>(ics.shape), 1);
+    if (ics.is_short()) {
+        out.put(static_cast<std::uint32_t>(ics.max_sfb), 4);
+        unsigned grouping = 0;
+        int window = 0;
+        for (int g = 0; g < ics.group_count; ++g) {
+            for (int i = 0; i < ics.group_length[g]; ++i, ++window) {
+                if (window > 0) {
+                    grouping = (grouping << 1) | (i > 0 ? 1u : 0u);
+                }
+            }
+        }
+        out.put(grouping, 7);
+    } else {
+        out.put(static_cast<std::uint32_t>(ics.max_sfb), 6);
+        out.put(0, 1);  // no prediction data (Main profile predictors stay unused)
+    }
+}
+
+void write_section_data(BitWriter& out, const Ics& ics) {
+    const int field = ics.is_short() ? 3 : 5;
+    const int escape = ics.is_short() ? 7 : 31;
+    for (int g = 0; g < ics.group_count; ++g) {
+        for (int k = 0; k < ics.section_count[g]; ++k) {
+            const Section& sec = ics.sections[g][k];
+            out.put(sec.book, 4);
+            int length = sec.end - sec.start;
+            while (length >= escape) {
+                out.put(static_cast<std::uint32_t>(escape), field);
+                length -= escape;
+            }
+            out.put(static_cast<std::uint32_t>(length), field);
+        }
+    }
+}
+
+void write_scalefactor_data(BitWriter& out, const Ics& ics) {
+    int last = ics.global_gain;
+    for (int g = 0; g < ics.group_count; ++g) {
+        for (int b = 0; b < ics.max_sfb; ++b) {
+            const int i = g * ics.bands_per_group + b;
+            if (ics.book[i] != kZeroCodebook) {
+                write_scalefactor(out, ics.scalefactor[i] - last);
+                last = ics.scalefactor[i];
+            }
+        }
+    }
+}
+
+void write_spectral_data(BitWriter& out, const Ics& ics) {
+    for (int g = 0; g < ics.group_count; ++g) {
+        for (int k = 0; k < ics.section_count[g]; ++k) {
+            const Section& sec = ics.sections[g][k];
+            if (sec.book == kZeroCodebook) {
+                continue;
+            }
+            const int first = ics.band_start[g * ics.bands_per_group + sec.start];
+            const int last = ics.band_start[g * ics.bands_per_group + sec.end - 1] +
+                             ics.band_width[g * ics.bands_per_group + sec.end - 1];
+            write_values(out, sec.book, ics.quantized + first, last - first);
+        }
+    }
+}
+
+void write_channel_stream(BitWriter& out, const Ics& ics, bool common_window) {
+    out.put(static_cast<std::uint32_t>(ics.global_gain), 8);
+    if (!common_window) {
+        write_ics_info(out, ics);
+    }
+    write_section_data(out, ics);
+    write_scalefactor_data(out, ics);
+    out.put(0, 1);  // no pulse data
+    out.put(0, 1);  // no temporal noise shaping
+    out.put(0, 1);  // no gain control
+    write_spectral_data(out, ics);
+}
+
+}  // namespace
+
+int ics_info_bits(const Ics& ics) {
+    return ics.is_short() ? 1 + 2 + 1 + 4 + 7 : 1 + 2 + 1 + 6 + 1;
+}
+
+int sce_fixed_bits(const Ics& ics) {
+    return 3 + 4 + 8 + ics_info_bits(ics) + 3;
+}
+
+int cpe_fixed_bits(const Ics& ics, const StereoMask& mask) {
+    int bits = 3 + 4 + 1 + ics_info_bits(ics) + 2 + 2 * (8 + 3);
+    if (mask.present == 1) {
+        bits += ics.group_count * ics.max_sfb;
+    }
+    return bits;
+}
+
+void write_sce(BitWriter& out, int tag, const Ics& ics) {
+    out.put(static_cast<std::uint32_t>(ElementId::kSce), 3);
+    out.put(static_cast<std::uint32_t>(tag), 4);
+    write_channel_stream(out, ics, false);
+}
+
+void write_cpe(BitWriter& out, int tag, const Ics& left, const Ics& right, const StereoMask& mask) {
+    out.put(static_cast<std::uint32_t>(ElementId::kCpe), 3);
+    out.put(static_cast<std::uint32_t>(tag), 4);
+    out.put(1, 1);  // common window: both channels share ics_info
+    write_ics_info(out, left);
+    out.put(static_cast<std::uint32_t>(mask.present), 2);
+    if (mask.present == 1) {
+        for (int g = 0; g < left.group_count; ++g) {
+            for (int b = 0; b < left.max_sfb; ++b) {
+                out.put(mask.used[g * left.bands_per_group + b], 1);
+            }
+        }
+    }
+    write_channel_stream(out, left, true);
+    write_channel_stream(out, right, true);
+}
+
+int fill_element_bits(int bytes) {
+    return 3 + 4 + (bytes >= 15 ? 8 : 0) + 8 * bytes;
+}
+
+int write_fill(BitWriter& out, int bits) {
+    int written = 0;
+    while (bits - written >= fill_element_bits(0)) {
+        const int room = bits - written;
+        int bytes;
+        if (room >= fill_element_bits(15)) {
+            bytes = (room - 15) / 8;
+            bytes = bytes > kMaxFillBytes ? kMaxFillBytes : bytes;
+        } else {
+            bytes = (room - 7) / 8;
+            bytes = bytes > 14 ? 14 : bytes;
+        }
+        out.put(static_cast<std::uint32_t>(ElementId::kFil), 3);
+        if (bytes >= 15) {
+            out.put(15, 4);
+            out.put(static_cast<std::uint32_t>(bytes - 14), 8);
+        } else {
+            out.put(static_cast<std::uint32_t>(bytes), 4);
+        }
+        if (bytes > 0) {
+            out.put(kExtensionFillData, 4);
+            out.put(0, 4);  // fill nibble
+            for (int i = 1; i < bytes; ++i) {
+                out.put(kFillByte, 8);
+            }
+        }
+        written += fill_element_bits(bytes);
+    }
+    return written;
+}
+
+void write_end(BitWriter& out) {
+    out.put(static_cast<std::uint32_t>(ElementId::kEnd), 3);
+}
+
+}  // namespace brevix::aac

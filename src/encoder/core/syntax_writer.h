@@ -1,0 +1,40 @@
+// Writes the syntactic elements of a raw data block: single channel and channel pair
+// elements with their individual channel streams, fill elements and the end marker.
+// The *_bits functions give the exact size of the parts that do not depend on the
+// quantiser, so the rate loop can budget the rest.
+#pragma once
+
+#include <cstdint>
+
+#include "core/bit_writer.h"
+#include "core/ics.h"
+
+namespace brevix::aac {
+
+// M/S decisions of a channel pair, per coding band.
+struct StereoMask {
+    int present = 0;  // 0 none, 1 per band, 2 all bands
+    std::uint8_t used[kMaxCodingBands] = {};
+};
+
+int ics_info_bits(const Ics& ics);
+// Fixed part of a single channel element (everything except sections, scalefactors and
+// spectral data).
+int sce_fixed_bits(const Ics& ics);
+// Fixed part of a channel pair element with a common window.
+int cpe_fixed_bits(const Ics& ics, const StereoMask& mask);
+
+void write_sce(BitWriter& out, int tag, const Ics& ics);
+void write_cpe(BitWriter& out, int tag, const Ics& left, const Ics& right, const StereoMask& mask);
+
+// Bits of a fill element carrying `bytes` payload bytes (0..269).
+int fill_element_bits(int bytes);
+constexpr int kMaxFillBytes = 269;
+// Writes fill elements adding as close to `bits` (and not more) as possible; the rest,
+// below 7 bits, is left for byte alignment. Returns the bits written.
+int write_fill(BitWriter& out, int bits);
+
+void write_end(BitWriter& out);
+constexpr int kEndBits = 3;
+
+}  // namespace brevix::aac

@@ -1,0 +1,215 @@
+#include "core/wav_reader.h"
+
+#include <cstring>
+#include <stdexcept>
+#include <string>
+
+#include "core/bands.h"
+
+namespace brevix::aac {
+namespace {
+
+constexpr std::uint16_t kFormatPcm = 0x0001;
+constexpr std::uint16_t kFormatFloat = 0x0003;
+constexpr std::uint16_t kFormatExtensible = 0xFFFE;
+constexpr int kMaxReadFrames = 4096;
+// Tail of the KSDATAFORMAT_SUBTYPE GUIDs; the first two bytes hold the format tag.
+constexpr std::uint8_t kGuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                        0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
+std::uint16_t u16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+
+std::uint32_t u32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+[[noreturn]] void fail(const std::string& message) {
+    throw std::runtime_error(message);
+}
+
+std::string format_tag_name(std::uint16_t tag) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%04X", tag);
+    return text;
+}
+
+}  // namespace
+
+WavReader::WavReader(const std::string& path) : file_(path) {
+    std::uint8_t header[12];
+    if (file_.read(header, sizeof header) != sizeof header) {
+        fail("not a WAV file (too short for a RIFF header)");
+    }
+    if (std::memcmp(header, "RF64", 4) == 0) {
+        fail("RF64 (64-bit) WAV files are not supported");
+    }
+    if (std::memcmp(header, "RIFF", 4) != 0 || std::memcmp(header + 8, "WAVE", 4) != 0) {
+        fail("not a WAV file (no RIFF/WAVE header)");
+    }
+    const std::uint64_t file_size = file_.size();
+    std::uint64_t position = 12;
+    bool have_format = false;
+    bool have_data = false;
+    std::uint64_t data_offset = 0;
+    std::uint64_t data_bytes = 0;
+    while (!(have_format && have_data) && position + 8 <= file_size) {
+        std::uint8_t chunk[8];
+        if (!file_.seek(position) || file_.read(chunk, 8) != 8) {
+            break;
+        }
+        const std::uint32_t size = u32(chunk + 4);
+        const std::uint64_t body = position + 8;
+        if (std::memcmp(chunk, "fmt ", 4) == 0 && !have_format) {
+            std::uint8_t data[40] = {};
+            const std::uint32_t wanted = size < sizeof data ? size : sizeof data;
+            if (size < 16 || file_.read(data, wanted) != wanted) {
+                fail("damaged WAV file (the format chunk is too short)");
+            }
+            parse_format(data, wanted);
+            have_format = true;
+        } else if (std::memcmp(chunk, "data", 4) == 0 && !have_data) {
+            data_offset = body;
+            data_bytes = size;
+            if (size == 0xFFFFFFFFu || body + size > file_size) {
+                // Unfinished or damaged file: take what is there.
+                format_.truncated = size != 0xFFFFFFFFu;
+                data_bytes = file_size - body;
+            }
+            have_data = true;
+        }
+        position = body + size + (size & 1u);
+    }
+    if (!have_format) {
+        fail("damaged WAV file (no format chunk)");
+    }
+    if (!have_data) {
+        fail("damaged WAV file (no data chunk)");
+    }
+    format_.frames = data_bytes / static_cast<std::uint64_t>(format_.block_align);
+    if (!file_.seek(data_offset)) {
+        fail("cannot read the audio data");
+    }
+    buffer_.resize(static_cast<std::size_t>(kMaxReadFrames) *
+                   static_cast<std::size_t>(format_.block_align));
+}
+
+void WavReader::parse_format(const std::uint8_t* data, std::uint32_t size) {
+    std::uint16_t tag = u16(data);
+    const int channels = u16(data + 2);
+    const std::uint32_t rate = u32(data + 4);
+    const int block_align = u16(data + 12);
+    const int bits = u16(data + 14);
+    if (tag == kFormatExtensible) {
+        if (size < 40 || u16(data + 16) < 22) {
+            fail("damaged WAV file (extensible format chunk is too short)");
+        }
+        if (std::memcmp(data + 26, kGuidTail, sizeof kGuidTail) != 0) {
+            fail("unsupported WAV sample format (unknown extensible subformat)");
+        }
+        tag = u16(data + 24);
+        const int valid_bits = u16(data + 18);
+        if (valid_bits > bits) {
+            fail("damaged WAV file (more valid bits than bits per sample)");
+        }
+    }
+    if (tag == kFormatFloat) {
+        fail("floating-point WAV files are not supported (integer PCM only)");
+    }
+    if (tag != kFormatPcm) {
+        fail("compressed WAV files are not supported (format tag " + format_tag_name(tag) +
+             "; integer PCM only)");
+    }
+    if (channels < 1) {
+        fail("damaged WAV file (no channels)");
+    }
+    if (channels > kMaxChannels) {
+        fail(std::to_string(channels) + " channels are not supported");
+    }
+    if (!is_supported_sample_rate(static_cast<int>(rate < 1000000 ? rate : 0))) {
+        fail("sampling rate " + std::to_string(rate) +
+             " Hz is not supported (44100 or 48000 Hz only)");
+    }
+    if (bits != 8 && bits != 16 && bits != 24 && bits != 32) {
+        fail(std::to_string(bits) + "-bit samples are not supported (8, 16, 24 or 32 bits)");
+    }
+    if (block_align != channels * bits / 8) {
+        fail("damaged WAV file (block alignment " + std::to_string(block_align) +
+             " does not match " + std::to_string(channels) + " channels of " +
+             std::to_string(bits) + " bits)");
+    }
+    format_.channels = channels;
+    format_.sample_rate = static_cast<int>(rate);
+    format_.bits_per_sample = bits;
+    format_.block_align = block_align;
+}
+
+int WavReader::read(float* const* planar, int max_frames) {
+    if (max_frames > kMaxReadFrames) {
+        max_frames = kMaxReadFrames;
+    }
+    const std::uint64_t left = format_.frames - frames_read_;
+    int frames =
+        static_cast<int>(left < static_cast<std::uint64_t>(max_frames) ? left : max_frames);
+    if (frames <= 0) {
+        return 0;
+    }
+    const std::size_t align = static_cast<std::size_t>(format_.block_align);
+    const std::size_t wanted = static_cast<std::size_t>(frames) * align;
+    const std::size_t got = file_.read(buffer_.data(), wanted);
+    frames = static_cast<int>(got / align);
+    if (got < wanted) {
+        // The file ended early (it shrank, or a read failed): stop here.
+        format_.frames = frames_read_ + static_cast<std::uint64_t>(frames);
+    }
+    const int channels = format_.channels;
+    const std::uint8_t* p = buffer_.data();
+    switch (format_.bits_per_sample) {
+        case 8:
+            for (int i = 0; i < frames; ++i) {
+                for (int c = 0; c < channels; ++c, p += 1) {
+                    planar[c][i] = static_cast<float>((p[0] - 128) * 256);
+                }
+            }
+            break;
+        case 16:
+            for (int i = 0; i < frames; ++i) {
+                for (int c = 0; c < channels; ++c, p += 2) {
+                    planar[c][i] = static_cast<float>(static_cast<std::int16_t>(u16(p)));
+                }
+            }
+            break;
+        case 24:
+            for (int i = 0; i < frames; ++i) {
+                for (int c = 0; c < channels; ++c, p += 3) {
+                    const std::int32_t v =
+                        static_cast<std::int32_t>((static_cast<std::uint32_t>(p[0]) << 8) |
+                                                  (static_cast<std::uint32_t>(p[1]) << 16) |
+                                                  (static_cast<std::uint32_t>(p[2]) << 24));
+                    planar[c][i] = static_cast<float>(v) * (1.0f / 65536.0f);
+                }
+            }
+            break;
+        default:
+            for (int i = 0; i < frames; ++i) {
+                for (int c = 0; c < channels; ++c, p += 4) {
+                    planar[c][i] =
+                        static_cast<float>(static_cast<std::int32_t>(u32(p))) * (1.0f / 65536.0f);
+                }
+            }
+            break;
+    }
+    frames_read_ += static_cast<std::uint64_t>(frames);
+    return frames;
+}
+
+double WavReader::progress() const {
+    if (format_.frames == 0) {
+        return 1.0;
+    }
+    return static_cast<double>(frames_read_) / static_cast<double>(format_.frames);
+}
+
+}  // namespace brevix::aac

@@ -1,0 +1,54 @@
+// Streaming reader for RIFF WAVE files with integer PCM samples (8, 16, 24 or 32 bits,
+// plain or WAVE_FORMAT_EXTENSIBLE), 1 to 8 channels, 44100 or 48000 Hz.
+//
+// The chunk walk follows RIFF rules (32-bit little-endian sizes, data padded to even
+// length) and tolerates damaged files: a data chunk that claims more bytes than the file
+// holds is read up to the end of the file (and reported as truncated), a partial last
+// sample frame is dropped. Everything else is refused with a message naming the problem.
+// Samples come out as floats in 16-bit scale (+-32768) whatever the stored depth.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/input_file.h"
+
+namespace brevix::aac {
+
+struct WavFormat {
+    int channels = 0;
+    int sample_rate = 0;
+    int bits_per_sample = 0;   // container size: 8, 16, 24 or 32
+    int block_align = 0;       // bytes per sample frame
+    std::uint64_t frames = 0;  // sample frames available
+    bool truncated = false;    // the data chunk claimed more than the file holds
+};
+
+class WavReader {
+public:
+    static constexpr int kMaxChannels = 8;  // the encoder decides which counts it codes
+
+    // Opens and checks the file; throws std::runtime_error with a clear message.
+    explicit WavReader(const std::string& path);
+
+    const WavFormat& format() const { return format_; }
+
+    // Reads up to `max_frames` (<= 4096) sample frames into `planar[channel]`. Returns the
+    // frames read; 0 at the end.
+    int read(float* const* planar, int max_frames);
+
+    std::uint64_t frames_read() const { return frames_read_; }
+    // Share of the audio data read so far, 0..1.
+    double progress() const;
+
+private:
+    void parse_format(const std::uint8_t* data, std::uint32_t size);
+
+    InputFile file_;
+    WavFormat format_;
+    std::vector<std::uint8_t> buffer_;
+    std::uint64_t frames_read_ = 0;
+};
+
+}  // namespace brevix::aac

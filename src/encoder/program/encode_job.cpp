@@ -1,0 +1,101 @@
+#include "program/encode_job.h"
+
+#include <exception>
+#include <stdexcept>
+#include <vector>
+
+#include "core/adts_writer.h"
+#include "core/encoder.h"
+#include "core/wav_reader.h"
+#include "program/output_file.h"
+#include "program/platform.h"
+
+namespace brevix::mp4 {
+namespace {
+
+void encode(const Options& options, ProgressReporter& progress) {
+    if (options.input == options.output || same_file(options.input, options.output)) {
+        throw std::runtime_error("the output file must not be the input file");
+    }
+    aac::WavReader reader = [&]() {
+        try {
+            return aac::WavReader(options.input);
+        } catch (const std::exception& e) {
+            throw std::runtime_error("input '" + options.input + "': " + e.what());
+        }
+    }();
+    const aac::WavFormat& format = reader.format();
+    if (format.channels > aac::kMaxChannels) {
+        throw std::runtime_error(
+            "input '" + options.input + "': " + std::to_string(format.channels) +
+            " channels are not supported by this encoder (mono or stereo only)");
+    }
+
+    aac::EncoderConfig config;
+    config.sample_rate = format.sample_rate;
+    config.channels = format.channels;
+    config.bit_rate =
+        options.bit_rate > 0 ? options.bit_rate : kDefaultBitRatePerChannel * format.channels;
+    config.profile = options.profile;
+    config.constant_rate = options.constant_rate;
+    const aac::StreamInfo info{config.profile, config.sample_rate, config.channels};
+
+    // Check the settings before anything is created on disk.
+    if (config.bit_rate < aac::min_bit_rate(config.channels) ||
+        config.bit_rate > aac::max_bit_rate(config.sample_rate, config.channels)) {
+        throw std::runtime_error(
+            "bit rate " + std::to_string(config.bit_rate) + " bits/s is outside " +
+            std::to_string(aac::min_bit_rate(config.channels)) + ".." +
+            std::to_string(aac::max_bit_rate(config.sample_rate, config.channels)) +
+            " for this input");
+    }
+
+    OutputFile output(options.output);
+    aac::AdtsWriter container(info, output);
+    aac::Encoder encoder(config, container.overhead_bits_per_frame());
+
+    std::vector<float> samples(static_cast<std::size_t>(aac::kFrameLength) *
+                               static_cast<std::size_t>(format.channels));
+    std::vector<float*> planar;
+    for (int c = 0; c < format.channels; ++c) {
+        planar.push_back(samples.data() + static_cast<std::size_t>(c) * aac::kFrameLength);
+    }
+    progress.begin(file_name_of(options.input));
+    int percent = 0;
+    for (;;) {
+        if (interrupt_requested()) {
+            throw std::runtime_error("interrupted; '" + options.output + "' was not written");
+        }
+        const int frames = reader.read(planar.data(), aac::kFrameLength);
+        if (frames == 0) {
+            break;
+        }
+        encoder.encode(planar.data(), frames, container);
+        const int now = static_cast<int>(reader.progress() * 100.0);
+        if (now != percent) {
+            percent = now;
+            progress.update(percent);
+        }
+    }
+    encoder.finish(container);
+    container.finish();
+    output.commit();
+    if (percent != 100) {
+        progress.update(100);
+    }
+}
+
+}  // namespace
+
+std::string run_encode_job(const Options& options, ProgressReporter& progress) {
+    try {
+        encode(options, progress);
+    } catch (const std::exception& e) {
+        progress.fail(e.what());
+        return e.what();
+    }
+    progress.done();
+    return {};
+}
+
+}  // namespace brevix::mp4
