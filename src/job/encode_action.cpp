@@ -27,7 +27,7 @@ bool same_file_path(const std::string& a, const std::string& b) {
                                               [](char x, char y) { return fold(x) == fold(y); });
 }
 
-bool check_encode_and_copy_paths(JobState& state, MainView& view) {
+bool check_encode_and_copy_paths(JobState& state, MainView& view, SameFile same_file) {
     if (state.source_loaded != 1) {
         view.message_box("Please select input file", "Input file required", MessageIcon::kNone);
         return false;
@@ -51,7 +51,7 @@ bool check_encode_and_copy_paths(JobState& state, MainView& view) {
             "", MessageIcon::kExclamation);
         return false;
     }
-    if (same_file_path(input, output)) {
+    if (same_file(input, output)) {
         view.message_box(
             "The output file must not be the input file. Please choose another output file.", "",
             MessageIcon::kExclamation);

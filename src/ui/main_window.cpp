@@ -2,6 +2,7 @@
 
 #include "framework/application.h"
 #include "framework/file_dialog.h"
+#include "framework/file_identity.h"
 #include "framework/message_box.h"
 #include "job/bitrate_list.h"
 #include "job/encode_action.h"
@@ -138,7 +139,7 @@ INT_PTR MainWindow::on_select_output(WPARAM, LPARAM) {
 }
 
 INT_PTR MainWindow::on_encode(WPARAM, LPARAM) {
-    if (!job::check_encode_and_copy_paths(job::job_state(), *this))
+    if (!job::check_encode_and_copy_paths(job::job_state(), *this, framework::same_file))
         return TRUE;
     ProgressWindow progress;
     progress.do_modal(hwnd());  // the main window is disabled until it closes

@@ -96,5 +96,18 @@ TEST_F(EncodeAction, OutputMustNotNameTheInputFile) {
     EXPECT_TRUE(check_encode_and_copy_paths(state, view));
 }
 
+TEST_F(EncodeAction, TheFileSystemDecidesWhetherTheOutputIsTheInput) {
+    // Another spelling of the source (say its short name) that only the file system knows.
+    view.texts[kOutputDisplay] = "C:\\MUSIC~1\\SONG.WAV";
+    const SameFile always = [](const std::string&, const std::string&) { return true; };
+    EXPECT_FALSE(check_encode_and_copy_paths(state, view, always));
+    EXPECT_NE(view.messages.at(0).text.find("must not be the input file"), std::string::npos);
+    EXPECT_EQ(state.input_path[0], '\0');
+
+    const SameFile never = [](const std::string&, const std::string&) { return false; };
+    view.texts[kOutputDisplay] = "C:\\music\\song.wav";
+    EXPECT_TRUE(check_encode_and_copy_paths(state, view, never));
+}
+
 }  // namespace
 }  // namespace brevix::job
