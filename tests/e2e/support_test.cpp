@@ -4,9 +4,12 @@
 
 #include <cstring>
 
+#include "support/app.h"
+#include "support/encoder_double.h"
 #include "support/paths.h"
 #include "support/png.h"
 #include "support/resources.h"
+#include "support/wav.h"
 
 namespace brevix::e2e {
 namespace {
@@ -61,6 +64,39 @@ TEST(Harness, ReadersRefuseCutData) {
     EXPECT_FALSE(parse_dialog_init(init).has_value());
     EXPECT_FALSE(parse_icon_group({0, 0, 1, 0, 5, 0}).has_value())
         << "5 entries announced, none there";
+}
+
+TEST(Harness, WavBytes) {
+    EXPECT_EQ(chunk("abcd", "xyz"), std::string("abcd\x03\0\0\0xyz\0", 12)) << "padded";
+    const std::string file = wav_file({1, 2, 44100, 16});
+    ASSERT_EQ(file.size(), 12u + 8 + 16 + 8 + 64 * 4);
+    EXPECT_EQ(file.substr(0, 4), "RIFF");
+    EXPECT_EQ(file.substr(4, 4), le32(static_cast<std::uint32_t>(file.size() - 8)));
+    EXPECT_EQ(file.substr(8, 8), "WAVEfmt ");
+    EXPECT_EQ(file.substr(16, 4), le32(16));
+    // Tag, channels, rate, bytes per second, block alignment, bits per sample.
+    EXPECT_EQ(file.substr(20, 16),
+              le16(1) + le16(2) + le32(44100) + le32(176400) + le16(4) + le16(16));
+    EXPECT_EQ(file.substr(36, 8), "data" + le32(256));
+}
+
+TEST(Harness, EncoderLogReading) {
+    TestFolder folder;
+    ASSERT_TRUE(folder.write("mp4_runs.log",
+                             "run\tpid=7\tshow=0\targc=3\targ0=mp4.exe\targ1=-wn\targ2=-12\t"
+                             "cmd=mp4.exe -wn -12 -o a=b\r\n"
+                             "run\tpid=8\tcmd=mp4.exe\r\n"
+                             "done\tpid=7\twindow_alive=1\r\n"));
+    const auto runs = read_encoder_log(folder.file("mp4_runs.log"));
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].pid(), 7u);
+    EXPECT_TRUE(runs[0].done);
+    EXPECT_TRUE(runs[0].window_alive_at_end);
+    EXPECT_EQ(runs[0].command(), "mp4.exe -wn -12 -o a=b") << "split at the first '=' only";
+    EXPECT_EQ(runs[0].window_number(), "-12");
+    EXPECT_EQ(runs[0].arguments(), (std::vector<std::string>{"mp4.exe", "-wn", "-12"}));
+    EXPECT_FALSE(runs[1].done);
+    EXPECT_EQ(runs[1].window_number(), "");
 }
 
 }  // namespace

@@ -172,6 +172,37 @@ void describe_text_room(Answer& answer, HWND parent) {
     }
 }
 
+// The system icon shown by the first visible icon static among the window's children
+// (a message box's icon): "none", "exclamation", "hand", "question", "asterisk" or
+// "other". System icons are shared, so a message box's icon is the very handle that
+// LoadIcon gives in the same process.
+const char* shown_icon(HWND parent) {
+    for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        char class_name[64] = {};
+        GetClassNameA(child, class_name, sizeof class_name);
+        if (lstrcmpiA(class_name, "Static") != 0 || !IsWindowVisible(child) ||
+            (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON)
+            continue;
+        const auto icon = reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0));
+        if (icon == nullptr)
+            continue;
+        const struct {
+            LPCSTR id;
+            const char* name;
+        } known[] = {{IDI_EXCLAMATION, "exclamation"},
+                     {IDI_HAND, "hand"},
+                     {IDI_QUESTION, "question"},
+                     {IDI_ASTERISK, "asterisk"}};
+        for (const auto& k : known) {
+            if (LoadIconA(nullptr, k.id) == icon)
+                return k.name;
+        }
+        return "other";
+    }
+    return "none";
+}
+
 void answer_request(Block& block, HWND hwnd) {
     Answer answer(block);
     switch (static_cast<Request>(block.request)) {
@@ -228,6 +259,9 @@ void answer_request(Block& block, HWND hwnd) {
             break;
         case Request::kTextRoom:
             describe_text_room(answer, hwnd);
+            break;
+        case Request::kShownIcon:
+            answer.printf("icon\t%s\n", shown_icon(hwnd));
             break;
         default:
             answer.printf("error\tunknown request %ld\n", static_cast<long>(block.request));

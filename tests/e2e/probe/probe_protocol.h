@@ -27,6 +27,7 @@ enum class Request : std::int32_t {
     kFocus = 6,       // the window that has the keyboard focus
     kRedraw = 7,      // repaint the window and its children now
     kTextRoom = 8,    // for each text control: the room its text needs and the room it has
+    kShownIcon = 9,   // which system icon the window's visible icon static shows
 };
 
 inline constexpr std::uint32_t kAnswerCapacity = 60 * 1024;

@@ -164,4 +164,12 @@ bool TestFolder::write(const std::string& name, const std::string& bytes) const 
     return ok;
 }
 
+bool TestFolder::make_folder(const std::string& name) const {
+    const std::string path = file(name);
+    if (CreateDirectoryA(path.c_str(), nullptr))
+        return true;
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 }  // namespace brevix::e2e

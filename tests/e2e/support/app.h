@@ -77,6 +77,8 @@ public:
     // Copies a file into the folder under the given name; true on success.
     bool copy_in(const std::string& source, const std::string& name) const;
     bool write(const std::string& name, const std::string& bytes) const;
+    // Creates a folder inside this one; true when it exists afterwards.
+    bool make_folder(const std::string& name) const;
 
 private:
     std::string path_;

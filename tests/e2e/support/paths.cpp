@@ -58,6 +58,10 @@ std::string probe_dll() {
     return join(driver_folder(), "brevix_probe.dll");
 }
 
+std::string test_encoder_program() {
+    return join(driver_folder(), "fake_mp4.exe");
+}
+
 std::string screenshot_folder() {
     const std::string folder = full_path(join(driver_folder(), BREVIX_E2E_SCREENSHOTS));
     CreateDirectoryA(folder.c_str(), nullptr);  // fails harmlessly when it exists

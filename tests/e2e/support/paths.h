@@ -12,6 +12,8 @@ std::string driver_folder();
 std::string built_program();
 // The probe DLL (next to the driver).
 std::string probe_dll();
+// The test encoder (next to the driver; tests copy it as mp4.exe into a test folder).
+std::string test_encoder_program();
 // Folder for screenshots (created on demand).
 std::string screenshot_folder();
 

@@ -236,4 +236,14 @@ std::vector<TextRoom> Probe::text_room(HWND window) {
     return result;
 }
 
+std::string Probe::shown_icon(HWND window) {
+    const auto fields = split(request(window, probe::Request::kShownIcon, kTimeoutMs), '\t');
+    if (fields.size() != 2 || fields[0] != "icon")
+        return {};
+    std::string name = fields[1];
+    if (!name.empty() && name.back() == '\n')
+        name.pop_back();
+    return name;
+}
+
 }  // namespace brevix::e2e

@@ -78,6 +78,9 @@ public:
     HWND focus(HWND any_window_of_the_thread);
     bool redraw(HWND window);
     std::vector<TextRoom> text_room(HWND window);
+    // The system icon a message box shows: "none", "exclamation", "hand", "question",
+    // "asterisk", "other"; empty when the program did not answer.
+    std::string shown_icon(HWND window);
 
 private:
     std::vector<MenuItem> parse_menu(const std::string& answer);

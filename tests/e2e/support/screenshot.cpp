@@ -51,7 +51,28 @@ Image capture_screen(const RECT& rect) {
     return image;
 }
 
-Image capture_window(Probe& probe, HWND window) {
+namespace {
+
+// True when the two pictures of the same place agree, leaving out the pixels inside
+// `ignore` (in picture coordinates; an empty rectangle leaves out nothing).
+bool same_picture(const Image& a, const Image& b, const RECT& ignore) {
+    if (a.rgb.empty() || a.width != b.width || a.height != b.height)
+        return false;
+    for (int y = 0; y < a.height; ++y) {
+        for (int x = 0; x < a.width; ++x) {
+            if (x >= ignore.left && x < ignore.right && y >= ignore.top && y < ignore.bottom)
+                continue;
+            const std::size_t at = (static_cast<std::size_t>(y) * a.width + x) * 3;
+            if (a.rgb[at] != b.rgb[at] || a.rgb[at + 1] != b.rgb[at + 1] ||
+                a.rgb[at + 2] != b.rgb[at + 2])
+                return false;
+        }
+    }
+    return true;
+}
+
+// Captures until two captures in a row agree outside `ignore` (window picture coordinates).
+Image settled_capture(Probe& probe, HWND window, const RECT& ignore) {
     if (!probe.redraw(window))
         return {};
     Image previous = capture_screen(window_rect(window));
@@ -59,12 +80,31 @@ Image capture_window(Probe& probe, HWND window) {
     const bool settled = wait_until([&] {
         probe.ping(window);
         current = capture_screen(window_rect(window));
-        const bool same = !current.rgb.empty() && current.width == previous.width &&
-                          current.height == previous.height && current.rgb == previous.rgb;
+        const bool same = same_picture(current, previous, ignore);
         previous = current;
         return same;
     });
     return settled ? current : Image{};
+}
+
+}  // namespace
+
+Image capture_window(Probe& probe, HWND window) {
+    return settled_capture(probe, window, RECT{});
+}
+
+Image capture_window_except(Probe& probe, HWND window, const RECT& moving) {
+    const RECT frame = window_rect(window);
+    const RECT ignore{moving.left - frame.left, moving.top - frame.top, moving.right - frame.left,
+                      moving.bottom - frame.top};
+    return settled_capture(probe, window, ignore);
+}
+
+bool screen_changes(const RECT& rect, DWORD timeout_ms) {
+    const Image first = capture_screen(rect);
+    if (first.rgb.empty())
+        return false;
+    return wait_until([&] { return capture_screen(rect).rgb != first.rgb; }, timeout_ms);
 }
 
 std::string save_png(const Image& image, const std::string& name) {

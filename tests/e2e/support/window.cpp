@@ -148,6 +148,18 @@ HWND child_by_id(HWND parent, int id) {
     return GetDlgItem(parent, id);
 }
 
+HWND find_descendant(HWND parent, const std::string& wanted_class) {
+    if (parent == nullptr)
+        return nullptr;
+    for (HWND child : children(parent)) {
+        if (same_class(class_name(child), wanted_class))
+            return child;
+        if (HWND found = find_descendant(child, wanted_class))
+            return found;
+    }
+    return nullptr;
+}
+
 std::vector<HWND> top_level_windows(DWORD process_id) {
     std::vector<HWND> windows;
     EnumContext context{process_id, &windows};
