@@ -2,13 +2,6 @@
 
 namespace brevix::job {
 
-void show_initial_bitrate_list(MainView& view) {
-    for (std::size_t row = 0; row < kInitialBitrateEntries; ++row) {
-        view.list_add(kBitrateTable[row].label);
-    }
-    view.list_select(kRecommendedBitrateRow);
-}
-
 void refill_bitrate_list(JobState& state, MainView& view) {
     if (state.source_loaded != 1) {
         return;

@@ -30,13 +30,6 @@ inline constexpr std::array<BitrateRow, 7> kBitrateTable{{
 
 constexpr int kRecommendedBitrateRow = 2;
 
-// Before the first source is loaded the list holds only the first five rows' labels.
-constexpr std::size_t kInitialBitrateEntries = 5;
-
-// Fills the list with its initial entries and selects the recommended one. The bit-rate
-// index stays as it is (-1 at start) until the user changes the selection or a refill.
-void show_initial_bitrate_list(MainView& view);
-
 // Puts all seven rows into the list and selects the recommended row, discarding the user's
 // choice. Does nothing while no source is loaded.
 void refill_bitrate_list(JobState& state, MainView& view);
