@@ -103,9 +103,9 @@ TEST_F(CliTest, InputProblemsExitWithOneAndNameTheProblem) {
                                            .chunk("fmt ", format_chunk(3, 2, 44100, 32))
                                            .chunk("data", std::vector<std::uint8_t>(800, 0))
                                            .bytes());
-    write_file(dir_.file("three.wav"), RiffBuilder()
-                                           .chunk("fmt ", format_chunk(1, 3, 44100, 16))
-                                           .chunk("data", std::vector<std::uint8_t>(600, 0))
+    write_file(dir_.file("seven.wav"), RiffBuilder()
+                                           .chunk("fmt ", format_chunk(1, 7, 44100, 16))
+                                           .chunk("data", std::vector<std::uint8_t>(700, 0))
                                            .bytes());
     write_wav(dir_.file("32k.wav"), {sine(440, 0.3, 1000, 32000)}, 32000);
     write_file(dir_.file("text.wav"),
@@ -118,7 +118,7 @@ TEST_F(CliTest, InputProblemsExitWithOneAndNameTheProblem) {
     const std::vector<Case> cases = {
         {{dir_.file("missing.wav"), "-o", out}, "missing.wav"},
         {{dir_.file("float.wav"), "-o", out}, "floating-point"},
-        {{dir_.file("three.wav"), "-o", out}, "3 channels are not supported"},
+        {{dir_.file("seven.wav"), "-o", out}, "7 channels are not supported"},
         {{dir_.file("32k.wav"), "-o", out}, "32000 Hz is not supported"},
         {{dir_.file("text.wav"), "-o", out}, "not a WAV file"},
         {{"-r", "4000", in, "-o", out}, "bit rate 4000"},

@@ -195,7 +195,7 @@ TEST(Encoder, RefusesUnusableSettings) {
     config.sample_rate = 32000;
     EXPECT_THROW(Encoder(config, 56), std::invalid_argument);
     config = EncoderConfig{};
-    config.channels = 3;
+    config.channels = 7;
     EXPECT_THROW(Encoder(config, 56), std::invalid_argument);
     config = EncoderConfig{};
     config.bit_rate = 1000;

@@ -8,7 +8,7 @@ namespace brevix::aac {
 constexpr int kFrameLength = 1024;  // new samples per frame and spectral lines per long window
 constexpr int kShortLength = 128;   // spectral lines per short window
 constexpr int kNumShortWindows = 8;
-constexpr int kMaxChannels = 2;           // grows to 6 when more channel elements are added
+constexpr int kMaxChannels = 6;           // channel configurations 1 to 6 (up to 5.1)
 constexpr int kMaxBitsPerChannel = 6144;  // decoder input buffer per channel, bits
 
 // Window sequence as written in ics_info.

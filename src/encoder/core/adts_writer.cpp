@@ -8,9 +8,10 @@
 namespace brevix::aac {
 
 AdtsWriter::AdtsWriter(const StreamInfo& info, ByteSink& out) : info_(info), out_(out) {
-    if (sampling_frequency_index(info.sample_rate) < 0 || info.channels < 1 || info.channels > 7) {
+    if (sampling_frequency_index(info.sample_rate) < 0) {
         throw std::invalid_argument("ADTS cannot describe this stream");
     }
+    channel_configuration(info.channels);  // throws for channel counts without one
 }
 
 void AdtsWriter::make_header(const StreamInfo& info, std::size_t payload_bytes, int buffer_fullness,
@@ -27,7 +28,7 @@ void AdtsWriter::make_header(const StreamInfo& info, std::size_t payload_bytes, 
     bits.put(static_cast<std::uint32_t>(info.profile) - 1, 2);  // object type - 1
     bits.put(static_cast<std::uint32_t>(sampling_frequency_index(info.sample_rate)), 4);
     bits.put(0, 1);  // private
-    bits.put(static_cast<std::uint32_t>(info.channels), 3);
+    bits.put(static_cast<std::uint32_t>(channel_configuration(info.channels)), 3);
     bits.put(0, 1);  // original/copy
     bits.put(0, 1);  // home
     bits.put(0, 1);  // copyright identification bit

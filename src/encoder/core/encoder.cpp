@@ -25,6 +25,12 @@ constexpr BandwidthPoint kBandwidthTable[] = {
     {64000, 16500}, {80000, 18000}, {96000, 19000}, {128000, 20000}, {160000, 20500},
 };
 
+// The low-frequency effects channel feeds a subwoofer that plays little above 120 Hz;
+// its lowest bands up to about twice that are coded, so the crossover stays intact.
+constexpr int kLfeBandwidthHz = 240;
+// Playback raises the LFE channel by 10 dB, and its coding noise with it.
+constexpr float kLfeThresholdScale = 0.1f;
+
 }  // namespace
 
 struct Encoder::Channel {
@@ -90,10 +96,7 @@ Encoder::Encoder(const EncoderConfig& config, int container_bits_per_frame)
         throw std::invalid_argument("sampling rate " + std::to_string(config.sample_rate) +
                                     " Hz is not supported (44100 or 48000 Hz)");
     }
-    if (config.channels < 1 || config.channels > kMaxChannels) {
-        throw std::invalid_argument(std::to_string(config.channels) +
-                                    " channels are not supported (mono or stereo)");
-    }
+    layout_ = element_layout(config.channels);  // throws for unsupported counts
     const int low = min_bit_rate(config.channels);
     const int high = max_bit_rate(config.sample_rate, config.channels);
     if (config.bit_rate < low || config.bit_rate > high) {
@@ -101,15 +104,21 @@ Encoder::Encoder(const EncoderConfig& config, int container_bits_per_frame)
                                     std::to_string(low) + ".." + std::to_string(high) +
                                     " bits/s for this input");
     }
-    bandwidth_hz_ = config.bandwidth_hz > 0
-                        ? std::min(config.bandwidth_hz, config.sample_rate / 2)
-                        : default_bandwidth(config.bit_rate / config.channels, config.sample_rate);
+    // The LFE channel's few lines cost next to nothing: the rate is shared by the others.
+    const bool has_lfe = layout_.elements[layout_.count - 1].id == ElementId::kLfe;
+    const int full_band_channels = config.channels - (has_lfe ? 1 : 0);
+    bandwidth_hz_ =
+        config.bandwidth_hz > 0
+            ? std::min(config.bandwidth_hz, config.sample_rate / 2)
+            : default_bandwidth(config.bit_rate / full_band_channels, config.sample_rate);
     const int long_lines = static_cast<int>(static_cast<std::int64_t>(bandwidth_hz_) * 2 *
                                             kFrameLength / config.sample_rate);
     const int short_lines = static_cast<int>(static_cast<std::int64_t>(bandwidth_hz_) * 2 *
                                              kShortLength / config.sample_rate);
     long_max_sfb_ = bands_below(long_bands(config.sample_rate), long_lines);
     short_max_sfb_ = bands_below(short_bands(config.sample_rate), short_lines);
+    lfe_max_sfb_ = bands_below(long_bands(config.sample_rate),
+                               kLfeBandwidthHz * 2 * kFrameLength / config.sample_rate);
 
     for (int c = 0; c < config.channels; ++c) {
         channels_.push_back(std::make_unique<Channel>(config.sample_rate));
@@ -196,12 +205,12 @@ void Encoder::analyze_channel(Channel& ch, WindowSequence sequence, WindowShape 
 // Sets the band layout of the channels [first, first + count) of one element. Short
 // windows are grouped (one grouping for the element, from the summed window energies)
 // and their spectra interleaved into coding order.
-void Encoder::group_and_layout(int first, int count) {
+void Encoder::group_and_layout(int first, int count, int long_max_sfb) {
     Channel& lead = *channels_[static_cast<std::size_t>(first)];
     if (!lead.ics.is_short()) {
         for (int c = first; c < first + count; ++c) {
             Channel& ch = *channels_[static_cast<std::size_t>(c)];
-            ch.ics.set_layout(long_bands(config_.sample_rate), long_max_sfb_);
+            ch.ics.set_layout(long_bands(config_.sample_rate), long_max_sfb);
             std::copy(ch.raw, ch.raw + kFrameLength, ch.ics.spectrum);
         }
         return;
@@ -323,34 +332,72 @@ int Encoder::frame_budget(float pe, int average_bits, int fixed_bits, int* max_b
     return target;
 }
 
+// Window decisions are made per element so that a pair shares one window. The LFE
+// channel always uses long windows.
+void Encoder::choose_windows(const ChannelElement& element) {
+    const int first = element.first;
+    const int count = element.channels();
+    if (element.id == ElementId::kLfe) {
+        Channel& lfe = *channels_[static_cast<std::size_t>(first)];
+        analyze_channel(lfe, WindowSequence::kOnlyLong, WindowShape::kSine);
+        group_and_layout(first, count, lfe_max_sfb_);
+        // Its few lines cost little: code them finer by the playback gain.
+        for (int b = 0; b < lfe_max_sfb_; ++b) {
+            lfe.ics.threshold[b] *= kLfeThresholdScale;
+        }
+        return;
+    }
+    bool short_now = false;
+    bool short_next = false;
+    for (int c = first; c < first + count; ++c) {
+        const Channel& ch = *channels_[static_cast<std::size_t>(c)];
+        short_now = short_now || frame_wants_short(ch.masks[0], ch.masks[1]);
+        short_next = short_next || frame_wants_short(ch.masks[1], ch.masks[2]);
+    }
+    const WindowSequence sequence = next_window_sequence(
+        channels_[static_cast<std::size_t>(first)]->sequence, short_now, short_next);
+    const WindowShape shape =
+        sequence == WindowSequence::kEightShort ? WindowShape::kKbd : WindowShape::kSine;
+    for (int c = first; c < first + count; ++c) {
+        analyze_channel(*channels_[static_cast<std::size_t>(c)], sequence, shape);
+    }
+    group_and_layout(first, count, long_max_sfb_);
+}
+
+int Encoder::prepare_element(const ChannelElement& element) {
+    Ics& ics = channels_[static_cast<std::size_t>(element.first)]->ics;
+    if (element.id != ElementId::kCpe) {
+        return sce_fixed_bits(ics);  // LFE: same syntax
+    }
+    StereoMask& mask = stereo_masks_[element.tag];
+    decide_stereo(ics, channels_[static_cast<std::size_t>(element.first) + 1]->ics, mask);
+    return cpe_fixed_bits(ics, mask);
+}
+
+void Encoder::write_element(BitWriter& out, const ChannelElement& element) {
+    const Ics& ics = channels_[static_cast<std::size_t>(element.first)]->ics;
+    switch (element.id) {
+        case ElementId::kCpe:
+            write_cpe(out, element.tag, ics,
+                      channels_[static_cast<std::size_t>(element.first) + 1]->ics,
+                      stereo_masks_[element.tag]);
+            break;
+        case ElementId::kLfe:
+            write_lfe(out, element.tag, ics);
+            break;
+        default:
+            write_sce(out, element.tag, ics);
+            break;
+    }
+}
+
 void Encoder::encode_frame(FrameSink& sink) {
     const int channel_count = config_.channels;
-    // Window decisions are made per element so that a pair shares one window.
-    const int element_channels = channel_count == 2 ? 2 : 1;
-    for (int first = 0; first < channel_count; first += element_channels) {
-        bool short_now = false;
-        bool short_next = false;
-        for (int c = first; c < first + element_channels; ++c) {
-            const Channel& ch = *channels_[static_cast<std::size_t>(c)];
-            short_now = short_now || frame_wants_short(ch.masks[0], ch.masks[1]);
-            short_next = short_next || frame_wants_short(ch.masks[1], ch.masks[2]);
-        }
-        const WindowSequence sequence = next_window_sequence(
-            channels_[static_cast<std::size_t>(first)]->sequence, short_now, short_next);
-        const WindowShape shape =
-            sequence == WindowSequence::kEightShort ? WindowShape::kKbd : WindowShape::kSine;
-        for (int c = first; c < first + element_channels; ++c) {
-            analyze_channel(*channels_[static_cast<std::size_t>(c)], sequence, shape);
-        }
-        group_and_layout(first, element_channels);
-    }
-
+    const ChannelElement* const elements = layout_.elements;
     int fixed_bits = kEndBits;
-    if (channel_count == 2) {
-        decide_stereo(channels_[0]->ics, channels_[1]->ics, stereo_mask_);
-        fixed_bits += cpe_fixed_bits(channels_[0]->ics, stereo_mask_);
-    } else {
-        fixed_bits += sce_fixed_bits(channels_[0]->ics);
+    for (int e = 0; e < layout_.count; ++e) {
+        choose_windows(elements[e]);
+        fixed_bits += prepare_element(elements[e]);
     }
 
     // Average bits for this frame, carrying the fraction so the long-run rate is exact.
@@ -375,10 +422,8 @@ void Encoder::encode_frame(FrameSink& sink) {
                    std::max(0, max_bits - fixed_bits - kAlignSlack));
 
     BitWriter out(frame_buffer_.data(), frame_buffer_.size());
-    if (channel_count == 2) {
-        write_cpe(out, 0, *ics[0], *ics[1], stereo_mask_);
-    } else {
-        write_sce(out, 0, *ics[0]);
+    for (int e = 0; e < layout_.count; ++e) {
+        write_element(out, elements[e]);
     }
     const int coded_bits = static_cast<int>(out.bit_count());
     const int unpadded_frame_bits = (coded_bits + kEndBits + 7) / 8 * 8;

@@ -6,6 +6,7 @@
 // short windows in time. finish() pads with silence until every input sample has passed
 // through two overlapping transforms, so a decoder's output, after dropping its first
 // 1024 samples, covers the whole input (plus less than one frame of trailing silence).
+// Channels come in the order of the channel configuration (core/channel_config.h).
 #pragma once
 
 #include <cstddef>
@@ -16,6 +17,7 @@
 #include "core/aac_types.h"
 #include "core/bit_writer.h"
 #include "core/block_switch.h"
+#include "core/channel_config.h"
 #include "core/ics.h"
 #include "core/mdct.h"
 #include "core/psycho.h"
@@ -49,6 +51,9 @@ int default_bandwidth(int bit_rate_per_channel, int sample_rate);
 
 class Encoder {
 public:
+    // Decoded output starts with this many samples before the first input sample.
+    static constexpr int kPrimingSamples = kFrameLength;
+
     // `container_bits_per_frame`: bits the container adds to every frame (ADTS: 56); they
     // count against the bit rate. Throws std::invalid_argument for an unusable config.
     Encoder(const EncoderConfig& config, int container_bits_per_frame);
@@ -76,7 +81,10 @@ private:
     void push_block(const float* const* planar, int count, FrameSink& sink);
     void encode_frame(FrameSink& sink);
     void analyze_channel(Channel& ch, WindowSequence sequence, WindowShape shape);
-    void group_and_layout(int first, int count);
+    void choose_windows(const ChannelElement& element);
+    void group_and_layout(int first, int count, int long_max_sfb);
+    int prepare_element(const ChannelElement& element);  // returns its fixed bits
+    void write_element(BitWriter& out, const ChannelElement& element);
     void decide_stereo(Ics& left, Ics& right, StereoMask& mask);
     int frame_budget(float pe, int average_bits, int fixed_bits, int* max_bits) const;
 
@@ -85,12 +93,14 @@ private:
     int bandwidth_hz_ = 0;
     int long_max_sfb_ = 0;
     int short_max_sfb_ = 0;
+    int lfe_max_sfb_ = 0;
+    ElementLayout layout_;
 
     Mdct long_mdct_;
     Mdct short_mdct_;
     std::vector<std::unique_ptr<Channel>> channels_;
     RateLoop rate_loop_;
-    StereoMask stereo_mask_;
+    StereoMask stereo_masks_[kMaxChannels / 2];  // per channel pair, by instance tag
     std::vector<std::uint8_t> frame_buffer_;
     float windowed_[2 * kFrameLength] = {};
 

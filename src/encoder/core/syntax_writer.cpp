@@ -112,6 +112,12 @@ void write_sce(BitWriter& out, int tag, const Ics& ics) {
     write_channel_stream(out, ics, false);
 }
 
+void write_lfe(BitWriter& out, int tag, const Ics& ics) {
+    out.put(static_cast<std::uint32_t>(ElementId::kLfe), 3);
+    out.put(static_cast<std::uint32_t>(tag), 4);
+    write_channel_stream(out, ics, false);
+}
+
 void write_cpe(BitWriter& out, int tag, const Ics& left, const Ics& right, const StereoMask& mask) {
     out.put(static_cast<std::uint32_t>(ElementId::kCpe), 3);
     out.put(static_cast<std::uint32_t>(tag), 4);

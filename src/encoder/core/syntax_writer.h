@@ -1,5 +1,6 @@
-// Writes the syntactic elements of a raw data block: single channel and channel pair
-// elements with their individual channel streams, fill elements and the end marker.
+// Writes the syntactic elements of a raw data block: single channel, channel pair and
+// low-frequency effects elements with their individual channel streams, fill elements
+// and the end marker.
 // The *_bits functions give the exact size of the parts that do not depend on the
 // quantiser, so the rate loop can budget the rest.
 #pragma once
@@ -19,13 +20,16 @@ struct StereoMask {
 
 int ics_info_bits(const Ics& ics);
 // Fixed part of a single channel element (everything except sections, scalefactors and
-// spectral data).
+// spectral data). A low-frequency effects element has the same syntax.
 int sce_fixed_bits(const Ics& ics);
 // Fixed part of a channel pair element with a common window.
 int cpe_fixed_bits(const Ics& ics, const StereoMask& mask);
 
 void write_sce(BitWriter& out, int tag, const Ics& ics);
 void write_cpe(BitWriter& out, int tag, const Ics& left, const Ics& right, const StereoMask& mask);
+// The LFE channel: long windows only, and only its lowest bands coded (the caller's
+// max_sfb); otherwise written like a single channel element.
+void write_lfe(BitWriter& out, int tag, const Ics& ics);
 
 // Bits of a fill element carrying `bytes` payload bytes (0..269).
 int fill_element_bits(int bytes);

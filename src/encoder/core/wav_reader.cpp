@@ -114,6 +114,7 @@ void WavReader::parse_format(const std::uint8_t* data, std::uint32_t size) {
         if (valid_bits > bits) {
             fail("damaged WAV file (more valid bits than bits per sample)");
         }
+        format_.channel_mask = u32(data + 20);
     }
     if (tag == kFormatFloat) {
         fail("floating-point WAV files are not supported (integer PCM only)");

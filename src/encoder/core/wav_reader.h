@@ -19,10 +19,11 @@ namespace brevix::aac {
 struct WavFormat {
     int channels = 0;
     int sample_rate = 0;
-    int bits_per_sample = 0;   // container size: 8, 16, 24 or 32
-    int block_align = 0;       // bytes per sample frame
-    std::uint64_t frames = 0;  // sample frames available
-    bool truncated = false;    // the data chunk claimed more than the file holds
+    int bits_per_sample = 0;         // container size: 8, 16, 24 or 32
+    int block_align = 0;             // bytes per sample frame
+    std::uint32_t channel_mask = 0;  // speaker positions (extensible files); 0: not given
+    std::uint64_t frames = 0;        // sample frames available
+    bool truncated = false;          // the data chunk claimed more than the file holds
 };
 
 class WavReader {

@@ -1,5 +1,6 @@
 #include "program/cli.h"
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -28,6 +29,17 @@ bool parse_integer(const std::string& text, long long* value) {
 std::string file_name_of(const std::string& path) {
     const std::size_t slash = path.find_last_of("/\\");
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool is_mp4_name(const std::string& path) {
+    if (path.size() < 4) {
+        return false;
+    }
+    std::string ending = path.substr(path.size() - 4);
+    for (char& c : ending) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return ending == ".mp4" || ending == ".m4a";
 }
 
 std::string with_default_extension(const std::string& path, const std::string& extension) {
@@ -150,8 +162,9 @@ ParseResult parse_command_line(const std::vector<std::string>& args) {
 
 std::string usage_text() {
     return "Usage: mp4 [switches] INPUT -o OUTPUT\n"
-           "Encodes a PCM WAV file (8/16/24/32-bit integer, mono or stereo, 44100 or\n"
-           "48000 Hz) to AAC in an ADTS stream.\n"
+           "Encodes a PCM WAV file (8/16/24/32-bit integer, 1 to 6 channels, 44100 or\n"
+           "48000 Hz) to AAC: an MP4 file for output names ending in .mp4 or .m4a, an\n"
+           "ADTS stream otherwise.\n"
            "\n"
            "  -o OUTPUT   output file (required); written under a temporary name and\n"
            "              renamed when complete\n"

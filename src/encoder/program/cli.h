@@ -38,6 +38,10 @@ ParseResult parse_command_line(const std::vector<std::string>& args);
 // `path` with `extension` (".ext" or "ext") appended when its file name has no extension.
 std::string with_default_extension(const std::string& path, const std::string& extension);
 
+// True for output names that get an MP4 file: ending in .mp4 or .m4a, in any case.
+// Every other name gets an ADTS stream.
+bool is_mp4_name(const std::string& path);
+
 // The file-name part of a path (after the last '/' or '\').
 std::string file_name_of(const std::string& path);
 

@@ -1,11 +1,14 @@
 #include "program/encode_job.h"
 
 #include <exception>
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
 #include "core/adts_writer.h"
 #include "core/encoder.h"
+#include "core/mp4_writer.h"
+#include "core/speaker_map.h"
 #include "core/wav_reader.h"
 #include "program/output_file.h"
 #include "program/platform.h"
@@ -25,15 +28,17 @@ void encode(const Options& options, ProgressReporter& progress) {
         }
     }();
     const aac::WavFormat& format = reader.format();
-    if (format.channels > aac::kMaxChannels) {
-        throw std::runtime_error(
-            "input '" + options.input + "': " + std::to_string(format.channels) +
-            " channels are not supported by this encoder (mono or stereo only)");
-    }
+    const aac::SpeakerMap speakers = [&]() {
+        try {
+            return aac::map_speakers(format.channels, format.channel_mask);
+        } catch (const std::exception& e) {
+            throw std::runtime_error("input '" + options.input + "': " + e.what());
+        }
+    }();
 
     aac::EncoderConfig config;
     config.sample_rate = format.sample_rate;
-    config.channels = format.channels;
+    config.channels = speakers.coded_channels;
     config.bit_rate =
         options.bit_rate > 0 ? options.bit_rate : kDefaultBitRatePerChannel * format.channels;
     config.profile = options.profile;
@@ -51,14 +56,27 @@ void encode(const Options& options, ProgressReporter& progress) {
     }
 
     OutputFile output(options.output);
-    aac::AdtsWriter container(info, output);
-    aac::Encoder encoder(config, container.overhead_bits_per_frame());
+    std::unique_ptr<aac::ContainerWriter> container;
+    if (is_mp4_name(options.output)) {
+        container = std::make_unique<aac::Mp4Writer>(info, output);
+    } else {
+        container = std::make_unique<aac::AdtsWriter>(info, output);
+    }
+    aac::Encoder encoder(config, container->overhead_bits_per_frame());
 
+    // The reader fills one buffer per WAV channel; the encoder takes them in coded order,
+    // with silence where the file has no speaker.
     std::vector<float> samples(static_cast<std::size_t>(aac::kFrameLength) *
-                               static_cast<std::size_t>(format.channels));
+                               static_cast<std::size_t>(format.channels + 1));
     std::vector<float*> planar;
     for (int c = 0; c < format.channels; ++c) {
         planar.push_back(samples.data() + static_cast<std::size_t>(c) * aac::kFrameLength);
+    }
+    const float* const silence = samples.data() + planar.size() * aac::kFrameLength;
+    std::vector<const float*> coded;
+    for (int c = 0; c < config.channels; ++c) {
+        const int source = speakers.source[c];
+        coded.push_back(source >= 0 ? planar[static_cast<std::size_t>(source)] : silence);
     }
     progress.begin(file_name_of(options.input));
     int percent = 0;
@@ -70,15 +88,15 @@ void encode(const Options& options, ProgressReporter& progress) {
         if (frames == 0) {
             break;
         }
-        encoder.encode(planar.data(), frames, container);
+        encoder.encode(coded.data(), frames, *container);
         const int now = static_cast<int>(reader.progress() * 100.0);
         if (now != percent) {
             percent = now;
             progress.update(percent);
         }
     }
-    encoder.finish(container);
-    container.finish();
+    encoder.finish(*container);
+    container->finish(reader.frames_read());
     output.commit();
     if (percent != 100) {
         progress.update(100);

@@ -1,4 +1,4 @@
-// One encoding run: WAV in, ADTS out, progress reported as the input is read.
+// One encoding run: WAV in, MP4 or ADTS out, progress reported as the input is read.
 #pragma once
 
 #include <string>

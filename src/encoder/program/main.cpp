@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
         return kExitOk;
     }
     if (options.banner) {
-        std::fputs("mp4: AAC encoder (LC and Main profiles, ADTS output)\n", stderr);
+        std::fputs("mp4: AAC encoder (LC and Main profiles, MP4 or ADTS output)\n", stderr);
     }
     install_interrupt_handler();
     return run_encode_job(options, *progress).empty() ? kExitOk : kExitFailed;

@@ -43,6 +43,15 @@ void OutputFile::write(const void* data, std::size_t bytes) {
     }
 }
 
+void OutputFile::write_at(std::uint64_t offset, const void* data, std::size_t bytes) {
+    const bool ok = file_ != nullptr && seek_file(file_, offset) &&
+                    std::fwrite(data, 1, bytes, file_) == bytes && seek_file_end(file_);
+    if (!ok) {
+        throw std::runtime_error("cannot write the output file '" + final_path_ +
+                                 "': " + std::strerror(errno));
+    }
+}
+
 void OutputFile::commit() {
     if (file_ == nullptr) {
         throw std::logic_error("output file already closed");

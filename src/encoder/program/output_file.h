@@ -19,6 +19,7 @@ public:
     OutputFile& operator=(const OutputFile&) = delete;
 
     void write(const void* data, std::size_t bytes) override;  // throws on failure
+    void write_at(std::uint64_t offset, const void* data, std::size_t bytes) override;
     void commit();  // closes and moves the file into place; throws on failure
 
     const std::string& temp_path() const { return temp_path_; }

@@ -14,6 +14,12 @@ namespace brevix::mp4 {
 // Creates `path` for writing only if it does not exist yet. nullptr (errno set) otherwise.
 std::FILE* create_new_file(const std::string& path);
 
+// Moves the position of `file` to `offset` bytes from its start (64-bit on every
+// platform). False on failure.
+bool seek_file(std::FILE* file, std::uint64_t offset);
+// Moves the position of `file` to its end. False on failure.
+bool seek_file_end(std::FILE* file);
+
 // Moves `from` onto `to`, replacing an existing `to` in one step. Fills `error` on failure.
 bool replace_file(const std::string& from, const std::string& to, std::string* error);
 

@@ -35,6 +35,14 @@ std::FILE* create_new_file(const std::string& path) {
     return file;
 }
 
+bool seek_file(std::FILE* file, std::uint64_t offset) {
+    return ::fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+}
+
+bool seek_file_end(std::FILE* file) {
+    return ::fseeko(file, 0, SEEK_END) == 0;
+}
+
 bool replace_file(const std::string& from, const std::string& to, std::string* error) {
     if (std::rename(from.c_str(), to.c_str()) == 0) {
         return true;

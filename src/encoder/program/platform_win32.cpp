@@ -69,6 +69,14 @@ std::FILE* create_new_file(const std::string& path) {
     return file;
 }
 
+bool seek_file(std::FILE* file, std::uint64_t offset) {
+    return _fseeki64(file, static_cast<long long>(offset), SEEK_SET) == 0;
+}
+
+bool seek_file_end(std::FILE* file) {
+    return _fseeki64(file, 0, SEEK_END) == 0;
+}
+
 bool replace_file(const std::string& from, const std::string& to, std::string* error) {
     if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         return true;

@@ -62,6 +62,30 @@ Decoded decode_with_faad(const std::string& aac, const std::string& scratch_wav)
     return d;
 }
 
+std::map<std::string, std::string> ffprobe(const std::string& file, const std::string& entries) {
+    std::map<std::string, std::string> fields;
+    const ProcessResult r =
+        run_process({"ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries", entries,
+                     "-of", "default=noprint_wrappers=1", file});
+    if (r.exit_code != 0) {
+        return fields;
+    }
+    std::size_t start = 0;
+    while (start < r.out.size()) {
+        std::size_t end = r.out.find('\n', start);
+        if (end == std::string::npos) {
+            end = r.out.size();
+        }
+        const std::string line = r.out.substr(start, end - start);
+        const std::size_t equals = line.find('=');
+        if (equals != std::string::npos) {
+            fields[line.substr(0, equals)] = line.substr(equals + 1);
+        }
+        start = end + 1;
+    }
+    return fields;
+}
+
 double snr_db(const std::vector<double>& source, const std::vector<double>& decoded, int delay) {
     double signal = 0.0;
     double noise = 0.0;

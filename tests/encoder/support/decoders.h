@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -16,12 +17,21 @@ struct Decoded {
     std::size_t frames() const { return samples.empty() ? 0 : samples[0].size(); }
 };
 
-// ffmpeg's output includes the 1024 priming samples; faad drops the first frame itself.
+// Samples in front of the source in a decoder's output. ADTS: ffmpeg's output includes
+// the 1024 priming samples; faad drops the first frame itself. MP4: ffmpeg skips the
+// priming as the edit list says; faad ignores the edit list but still drops the first
+// frame. Neither cuts the last frame short (ffmpeg 5.1, faad 2.10), so both decode whole
+// frames: the source rounded up to a multiple of 1024.
 constexpr int kFfmpegDelay = 1024;
 constexpr int kFaadDelay = 0;
+constexpr int kMp4Delay = 0;
 
 Decoded decode_with_ffmpeg(const std::string& aac, int channels);
 Decoded decode_with_faad(const std::string& aac, const std::string& scratch_wav);
+
+// What ffprobe reports about a file: `entries` as for -show_entries (e.g.
+// "stream=channels,duration"), answered as name -> value. Empty if ffprobe fails.
+std::map<std::string, std::string> ffprobe(const std::string& file, const std::string& entries);
 
 // Signal-to-noise ratio in dB of `decoded` (from sample `delay` on) against `source`, over
 // the source's length.

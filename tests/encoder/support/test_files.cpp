@@ -118,7 +118,8 @@ std::vector<std::uint8_t> RiffBuilder::bytes(const char form[4]) const {
     return out;
 }
 
-std::vector<std::uint8_t> format_chunk(int tag, int channels, int rate, int bits, bool extensible) {
+std::vector<std::uint8_t> format_chunk(int tag, int channels, int rate, int bits, bool extensible,
+                                       std::uint32_t channel_mask) {
     std::vector<std::uint8_t> v;
     put16(v, extensible ? 0xFFFE : tag);
     put16(v, channels);
@@ -129,7 +130,7 @@ std::vector<std::uint8_t> format_chunk(int tag, int channels, int rate, int bits
     if (extensible) {
         put16(v, 22);
         put16(v, bits);  // valid bits
-        put32(v, channels == 1 ? 0x4 : 0x3);
+        put32(v, channel_mask != 0 ? channel_mask : channels == 1 ? 0x4 : 0x3);
         put16(v, tag);
         const std::uint8_t tail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
                                        0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
@@ -160,9 +161,10 @@ std::vector<std::uint8_t> pcm_bytes(const std::vector<std::vector<double>>& chan
 }
 
 void write_wav(const std::string& path, const std::vector<std::vector<double>>& channels, int rate,
-               int bits) {
+               int bits, std::uint32_t channel_mask) {
     RiffBuilder riff;
-    riff.chunk("fmt ", format_chunk(1, static_cast<int>(channels.size()), rate, bits));
+    riff.chunk("fmt ", format_chunk(1, static_cast<int>(channels.size()), rate, bits,
+                                    channel_mask != 0, channel_mask));
     riff.chunk("data", pcm_bytes(channels, bits));
     write_file(path, riff.bytes());
 }

@@ -42,16 +42,18 @@ private:
 };
 
 // Body of a format chunk. `extensible` writes WAVE_FORMAT_EXTENSIBLE with `tag` as the
-// subformat.
+// subformat and `channel_mask` as the speakers (0: front centre for mono, else front
+// left and right).
 std::vector<std::uint8_t> format_chunk(int tag, int channels, int rate, int bits,
-                                       bool extensible = false);
+                                       bool extensible = false, std::uint32_t channel_mask = 0);
 
 // Interleaved integer PCM of `bits` (8, 16, 24, 32) from samples in -1..1 (clipped).
 std::vector<std::uint8_t> pcm_bytes(const std::vector<std::vector<double>>& channels, int bits);
 
-// A plain PCM WAV file of the given channels (each a vector of samples in -1..1).
+// A PCM WAV file of the given channels (each a vector of samples in -1..1): plain, or
+// WAVE_FORMAT_EXTENSIBLE naming the speakers when `channel_mask` is not 0.
 void write_wav(const std::string& path, const std::vector<std::vector<double>>& channels, int rate,
-               int bits = 16);
+               int bits = 16, std::uint32_t channel_mask = 0);
 
 // Test signals, `n` samples at `rate`.
 std::vector<double> sine(double hz, double amplitude, int n, int rate, double phase = 0.0);
