@@ -8,10 +8,12 @@
 #include <cmath>
 #include <cstdint>
 #include <fstream>
+#include <iostream>
 #include <set>
 
 #include "support/paths.h"
 #include "support/program_copy.h"
+#include "support/screenshot.h"
 
 namespace brevix::e2e {
 namespace {
@@ -59,6 +61,29 @@ std::vector<std::string> files_matching(const std::string& folder, const std::st
     } while (FindNextFileA(search, &found));
     FindClose(search);
     return names;
+}
+
+struct OwnedBoxSearch {
+    HWND owner;
+    HWND found;
+};
+
+BOOL CALLBACK find_owned_box(HWND hwnd, LPARAM lparam) {
+    auto* search = reinterpret_cast<OwnedBoxSearch*>(lparam);
+    if (GetWindow(hwnd, GW_OWNER) == search->owner && IsWindowVisible(hwnd) &&
+        class_name(hwnd) == kDialogClass) {
+        search->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A visible message box of any process (here: the encoder's) owned by the given window;
+// nullptr if there is none.
+HWND message_box_owned_by(HWND owner) {
+    OwnedBoxSearch search{owner, nullptr};
+    EnumWindows(&find_owned_box, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 class RealEncoder : public ProgramCopy {
@@ -139,6 +164,34 @@ TEST_F(RealEncoder, EncodesTheChosenFileWithALiveProgressBar) {
         expect_nothing_open();
     }
     keep(source_, "song.wav");
+}
+
+TEST_F(RealEncoder, AnEncoderErrorIsShownOverTheProgressWindowWhichThenCloses) {
+    // The program only reads the format; the encoder finds that there is no audio at all.
+    const std::string no_audio =
+        write_file("noaudio.wav", riff_wave(chunk("fmt ", format_fields({1, 2, kRate, 16}))));
+    load_source(no_audio);
+    click(control(kEncode));
+    HWND progress = wait_for_owned(app(), main_, &is_progress_window);
+    ASSERT_NE(progress, nullptr) << app().describe_windows();
+
+    HWND box = nullptr;
+    ASSERT_TRUE(wait_until([&] { return (box = message_box_owned_by(progress)) != nullptr; }))
+        << "no message box over the progress window";
+    const MessageBoxFacts facts = read_message_box(box);
+    EXPECT_NE(facts.text.find("noaudio.wav"), std::string::npos) << facts.text;
+    EXPECT_NE(facts.text.find("data"), std::string::npos) << "names the problem: " << facts.text;
+    EXPECT_TRUE(IsWindow(progress)) << "the window stays up while the message is shown";
+    RECT area;
+    GetWindowRect(box, &area);
+    std::cout << "screenshot: " << save_png(capture_screen(area), "encoder_error.png") << "\n";
+
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(app().wait_until_gone(progress)) << "the window does not close after the message";
+    EXPECT_TRUE(wait_until([&] { return IsWindowEnabled(main_) != FALSE; }));
+    EXPECT_EQ(GetFileAttributesA(folder_.file("noaudio.aac").c_str()), INVALID_FILE_ATTRIBUTES)
+        << "an output was written for a file without audio";
+    EXPECT_TRUE(files_matching(folder_.path(), "*.tmp").empty()) << "a temporary file is left";
 }
 
 }  // namespace
