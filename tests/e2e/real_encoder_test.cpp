@@ -97,9 +97,6 @@ protected:
         source_ = write_file("song.wav", chord_wav(kSeconds));
         kept_ = join(driver_folder(), "real_encoder");
         CreateDirectoryA(kept_.c_str(), nullptr);
-        // Nothing from an earlier run may stand in for this run's files.
-        for (const char* name : {"song.wav", "song_lc.aac", "song_main.aac"})
-            DeleteFileA(join(kept_, name).c_str());
     }
 
     // Encodes the loaded source and watches the progress window until it closes by
@@ -138,6 +135,9 @@ protected:
 };
 
 TEST_F(RealEncoder, EncodesTheChosenFileWithALiveProgressBar) {
+    // Nothing from an earlier run may stand in for this run's files.
+    for (const char* name : {"song.wav", "song_lc.aac", "song_main.aac"})
+        DeleteFileA(join(kept_, name).c_str());
     for (const int profile : {kProfileLc, kProfileMain}) {
         SCOPED_TRACE(profile == kProfileLc ? "LC" : "Main");
         load_source(source_);
