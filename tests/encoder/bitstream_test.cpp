@@ -2,6 +2,7 @@
 // and sectioning, checked against a reference decoder built straight from the CSV data.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
 #include <vector>
@@ -181,6 +182,42 @@ TEST(Huffman, BooksRefuseValuesTheyCannotCode) {
     EXPECT_LT(bits[11], kInfeasibleBits);
 }
 
+// The rate loop judges bands by cheapest_book_bits() and sections them with
+// count_bits_all_books(): both must agree with count_bits() for every book.
+TEST(Huffman, FastCostsAgreeWithTheExactCount) {
+    std::mt19937 random(12);
+    for (int largest : {0, 1, 2, 3, 4, 5, 7, 8, 12, 13, 15, 16, 40, 8191}) {
+        for (int trial = 0; trial < 20; ++trial) {
+            std::vector<int> values(32);
+            int peak = 0;
+            for (int& v : values) {
+                v = largest == 0 ? 0 : static_cast<int>(random() % (largest + 1));
+                v = random() % 2 ? -v : v;
+                peak = std::max(peak, std::abs(v));
+            }
+            int all[kNumSpectralBooks];
+            count_bits_all_books(values.data(), 32, peak, all);
+            int cheapest = kInfeasibleBits;
+            for (int book = 0; book < kNumSpectralBooks; ++book) {
+                if (all[book] < kInfeasibleBits && peak > 0) {
+                    EXPECT_EQ(all[book], count_bits(book, values.data(), 32))
+                        << "book " << book << ", largest " << peak;
+                    cheapest = std::min(cheapest, all[book]);
+                }
+            }
+            if (peak == 0) {
+                // Zeros cost nothing alone, and can ride along in any book's section.
+                EXPECT_EQ(all[kZeroCodebook], 0);
+                for (int book = 1; book < kNumSpectralBooks; ++book) {
+                    EXPECT_EQ(all[book], count_bits(book, values.data(), 32)) << "book " << book;
+                }
+                cheapest = 0;
+            }
+            EXPECT_EQ(cheapest_book_bits(values.data(), 32, peak), cheapest) << "largest " << peak;
+        }
+    }
+}
+
 TEST(Huffman, ScalefactorDifferencesRoundTripOverTheWholeRange) {
     const ReferenceHuffman reference(
         test::load_codebook_csv(test::table_dir() + "/scalefactor.csv"));
@@ -257,6 +294,56 @@ TEST(Sectioning, FindsTheCheapestSplitAndBooks) {
         EXPECT_EQ(expected_start, bands);
         EXPECT_EQ(sum, total);
     }
+}
+
+// Straightforward dynamic programme over every (start, end, book): the reference for long
+// band counts, where brute force is out of reach.
+int reference_sectioning_cost(const std::vector<int>& cost, int bands, bool short_window) {
+    std::vector<int> best(static_cast<std::size_t>(bands + 1), 1 << 30);
+    best[0] = 0;
+    for (int end = 1; end <= bands; ++end) {
+        for (int book = 0; book < kNumSpectralBooks; ++book) {
+            int run = 0;
+            for (int start = end - 1; start >= 0; --start) {
+                run += cost[static_cast<std::size_t>(start * kNumSpectralBooks + book)];
+                const int total = best[static_cast<std::size_t>(start)] + run +
+                                  section_header_bits(end - start, short_window);
+                best[static_cast<std::size_t>(end)] =
+                    std::min(best[static_cast<std::size_t>(end)], total);
+            }
+        }
+    }
+    return best[static_cast<std::size_t>(bands)];
+}
+
+TEST(Sectioning, LongSectionsWithLengthEscapesStayOptimal) {
+    std::mt19937 random(13);
+    int escaped = 0;
+    for (int trial = 0; trial < 40; ++trial) {
+        const bool short_window = trial % 2 == 1;
+        const int bands = short_window ? 14 : 49;
+        // One book a little cheaper than the rest favours long sections that need length
+        // escapes, but not always.
+        const int favourite = 1 + trial % 11;
+        std::vector<int> cost(static_cast<std::size_t>(bands * kNumSpectralBooks));
+        for (int b = 0; b < bands; ++b) {
+            for (int book = 0; book < kNumSpectralBooks; ++book) {
+                cost[static_cast<std::size_t>(b * kNumSpectralBooks + book)] =
+                    book == 0 && trial % 4 < 2
+                        ? kInfeasibleBits
+                        : static_cast<int>(random() % 6) + (book == favourite ? 0 : 2);
+            }
+        }
+        Section sections[kMaxLongBands];
+        int count = 0;
+        EXPECT_EQ(choose_sections(cost.data(), bands, short_window, sections, &count),
+                  reference_sectioning_cost(cost, bands, short_window))
+            << "trial " << trial;
+        for (int k = 0; k < count; ++k) {
+            escaped += sections[k].end - sections[k].start >= (short_window ? 7 : 31);
+        }
+    }
+    EXPECT_GT(escaped, 10);
 }
 
 TEST(Sectioning, LongRunsUseLengthEscapes) {

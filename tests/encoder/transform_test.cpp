@@ -92,6 +92,29 @@ TEST(Mdct, ForwardMatchesTheDirectFormula) {
     }
 }
 
+TEST(Mdct, MdstMatchesTheDirectFormula) {
+    // X[k] = 2 sum x[n] sin(2 pi / N (n + n0)(k + 1/2)), n0 = N/4 + 1/2.
+    for (int length : {2048, 256}) {
+        const std::vector<float> x = random_signal(length, 7);
+        const double n0 = length / 4.0 + 0.5;
+        std::vector<float> got(static_cast<std::size_t>(length / 2));
+        Mdct mdct(length);
+        mdct.forward_mdst(x.data(), got.data());
+        double peak = 0.0;
+        double error = 0.0;
+        for (int k = 0; k < length / 2; ++k) {
+            double sum = 0.0;
+            for (int n = 0; n < length; ++n) {
+                sum += x[static_cast<std::size_t>(n)] *
+                       std::sin(2.0 * kPi / length * (n + n0) * (k + 0.5));
+            }
+            peak = std::max(peak, std::fabs(2.0 * sum));
+            error = std::max(error, std::fabs(got[static_cast<std::size_t>(k)] - 2.0 * sum));
+        }
+        EXPECT_LT(error / peak, 2e-5) << "length " << length;
+    }
+}
+
 TEST(Mdct, InverseMatchesTheDecoderFormula) {
     // y[n] = 2/N sum X[k] cos(2 pi / N (n + n0)(k + 1/2))
     for (int length : {2048, 256}) {

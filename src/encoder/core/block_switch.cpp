@@ -3,39 +3,9 @@
 namespace brevix::aac {
 namespace {
 
-constexpr float kAttackRatio = 10.0f;  // energy jump (10 dB) that counts as an attack
-// Energy of a 128-sample segment of the differenced signal below which nothing counts:
-// keeps quiet passages and noise floors from switching.
-constexpr float kAttackFloor = 128.0f * 400.0f;
 constexpr float kGroupRatio = 4.0f;
 
 }  // namespace
-
-std::uint8_t TransientDetector::analyze(const float* block) {
-    std::uint8_t mask = 0;
-    for (int s = 0; s < kSegmentsPerBlock; ++s) {
-        float energy = 0.0f;
-        const float* x = block + s * kShortLength;
-        for (int n = 0; n < kShortLength; ++n) {
-            // First difference: a cheap high-pass that makes clicks and onsets stand out
-            // against low-frequency content.
-            const float d = x[n] - last_sample_;
-            last_sample_ = x[n];
-            energy += d * d;
-        }
-        if (energy > kAttackFloor && energy > kAttackRatio * envelope_) {
-            mask = static_cast<std::uint8_t>(mask | (1u << s));
-        }
-        // Fast attack, slower release: the envelope follows rises at once so one attack
-        // triggers once, and decays over a few segments.
-        envelope_ = energy > envelope_ ? energy : 0.6f * envelope_ + 0.4f * energy;
-    }
-    return mask;
-}
-
-bool frame_wants_short(std::uint8_t first_block_mask, std::uint8_t second_block_mask) {
-    return (first_block_mask & 0xF0u) != 0 || (second_block_mask & 0x1Fu) != 0;
-}
 
 WindowSequence next_window_sequence(WindowSequence previous, bool short_now, bool short_next) {
     const bool previous_ends_short =

@@ -37,8 +37,6 @@ struct Encoder::Channel {
     explicit Channel(int sample_rate) : psycho(sample_rate) {}
 
     float history[3 * kFrameLength] = {};  // blocks k, k+1 (this frame) and k+2 (look-ahead)
-    std::uint8_t masks[3] = {};            // attack masks of those blocks
-    TransientDetector detector;
     PsychoModel psycho;
     // The stream may open with any window: nothing overlaps the first frame's left half.
     // Starting "after a short window" lets an attack right at the start get short windows.
@@ -47,8 +45,8 @@ struct Encoder::Channel {
     float raw[kFrameLength] = {};  // spectrum in window order
     float short_energy[kNumShortWindows * kMaxShortBands] = {};
     float short_threshold[kNumShortWindows * kMaxShortBands] = {};
+    float short_weight[kMaxShortBands] = {};
     float window_energy[kNumShortWindows] = {};
-    float pe = 0.0f;
     Ics ics;
 };
 
@@ -167,9 +165,7 @@ void Encoder::push_block(const float* const* planar, int count, FrameSink& sink)
             block[i] = planar[c][i];
         }
         std::fill(block + count, block + kFrameLength, 0.0f);
-        ch.masks[0] = ch.masks[1];
-        ch.masks[1] = ch.masks[2];
-        ch.masks[2] = ch.detector.analyze(block);
+        ch.psycho.look_ahead(ch.history);
     }
     ++blocks_pushed_;
     if (blocks_pushed_ >= 2) {
@@ -194,11 +190,11 @@ void Encoder::analyze_channel(Channel& ch, WindowSequence sequence, WindowShape 
             }
             ch.window_energy[w] = e;
         }
-        ch.pe = ch.psycho.analyze_short(ch.raw, ch.short_energy, ch.short_threshold);
+        ch.psycho.analyze_short(ch.raw, ch.short_energy, ch.short_threshold, ch.short_weight);
     } else {
         window_long_block(ch.history, sequence, previous_shape, shape, windowed_);
         long_mdct_.forward(windowed_, ch.raw);
-        ch.pe = ch.psycho.analyze_long(ch.raw, ch.ics.energy, ch.ics.threshold);
+        ch.psycho.analyze_long(ch.raw, ch.ics.energy, ch.ics.threshold, ch.ics.weight);
     }
 }
 
@@ -249,6 +245,9 @@ void Encoder::group_and_layout(int first, int count, int long_max_sfb) {
                 const int i = g * layout.count + b;
                 ics.energy[i] = e;
                 ics.threshold[i] = t * static_cast<float>(lengths[g]);
+                // The group stands for its share of the frame's eight windows.
+                ics.weight[i] = ch.short_weight[b] * static_cast<float>(lengths[g]) /
+                                static_cast<float>(kNumShortWindows);
             }
             window += lengths[g];
         }
@@ -257,8 +256,10 @@ void Encoder::group_and_layout(int first, int count, int long_max_sfb) {
 
 // Per band, codes mid = (L+R)/2 and side = (L-R)/2 instead of left and right when that
 // needs fewer bits by the perceptual-entropy estimate. The noise of mid and side both
-// land in each output channel, so they share the smaller of the two thresholds: half each,
-// unless one of them can be dropped entirely.
+// land in each output channel (left = mid + side, right = mid - side), so each output
+// channel's noise-to-mask ratio counts for both: mid and side share the threshold
+// t_l t_r / (t_l + t_r), at which their noise costs as much as left and right at their
+// own thresholds. (Which of the two then gets fewer bits is the rate loop's choice.)
 void Encoder::decide_stereo(Ics& left, Ics& right, StereoMask& mask) {
     int used = 0;
     int total = 0;
@@ -275,16 +276,10 @@ void Encoder::decide_stereo(Ics& left, Ics& right, StereoMask& mask) {
                 e_mid += m * m;
                 e_side += s * s;
             }
-            const float t_min = std::min(left.threshold[i], right.threshold[i]);
-            float t_mid = 0.5f * t_min;
-            float t_side = 0.5f * t_min;
-            if (e_side <= 0.5f * t_min) {
-                t_side = e_side;
-                t_mid = t_min - e_side;
-            } else if (e_mid <= 0.5f * t_min) {
-                t_mid = e_mid;
-                t_side = t_min - e_mid;
-            }
+            const float t_l = left.threshold[i];
+            const float t_r = right.threshold[i];
+            const float t_mid = t_l * t_r / std::max(t_l + t_r, 1e-30f);
+            const float t_side = t_mid;
             const float pe_lr = band_entropy(left.energy[i], left.threshold[i], width) +
                                 band_entropy(right.energy[i], right.threshold[i], width);
             const float pe_ms =
@@ -311,25 +306,24 @@ void Encoder::decide_stereo(Ics& left, Ics& right, StereoMask& mask) {
     mask.present = used == 0 ? 0 : (used == total ? 2 : 1);
 }
 
-// Bits this frame may use: the average, plus a share of the reservoir for frames that need
-// more than usual (perceptual entropy above its running mean), minus a little for easy
-// frames; always steering the reservoir back towards 60 % full.
-int Encoder::frame_budget(float pe, int average_bits, int fixed_bits, int* max_bits) const {
+// Bits this frame may use: never more than the reservoir holds, at least what it could
+// not keep (in constant-rate mode those would be padding), and a target that steers the
+// reservoir back towards half full. Within those limits the rate loop spends bits by the
+// frame's difficulty. All figures exclude the frame's `side_bits`.
+FrameBudget Encoder::frame_budget(int average_bits, int side_bits) const {
     const int max_frame = kMaxBitsPerChannel * config_.channels;
     const int hard = std::min(average_bits + std::max(reservoir_bits_, 0), max_frame);
     const float capacity = static_cast<float>(std::max(reservoir_capacity_, 1));
     const float fill = static_cast<float>(reservoir_bits_) / capacity;
-    const float demand = mean_pe_ > 0.0f ? pe / mean_pe_ : 1.0f;
-    float extra =
-        std::clamp((demand - 1.0f) * 0.5f, -0.25f, 1.5f) * static_cast<float>(average_bits);
-    if (extra > 0.0f) {
-        extra *= std::min(1.0f, 2.0f * fill);
-    }
-    extra += (fill - 0.6f) * 0.1f * static_cast<float>(reservoir_capacity_);
-    const int target = std::clamp(static_cast<int>(static_cast<float>(average_bits) + extra),
-                                  fixed_bits, std::max(hard, fixed_bits));
-    *max_bits = std::max(hard, fixed_bits);
-    return target;
+    FrameBudget budget;
+    budget.max = std::max(0, hard - side_bits);
+    budget.target =
+        static_cast<int>(static_cast<float>(average_bits) + (fill - 0.5f) * 0.2f * capacity) -
+        side_bits;
+    budget.min = config_.constant_rate
+                     ? average_bits + reservoir_bits_ - reservoir_capacity_ - side_bits
+                     : 0;
+    return budget;
 }
 
 // Window decisions are made per element so that a pair shares one window. The LFE
@@ -351,8 +345,8 @@ void Encoder::choose_windows(const ChannelElement& element) {
     bool short_next = false;
     for (int c = first; c < first + count; ++c) {
         const Channel& ch = *channels_[static_cast<std::size_t>(c)];
-        short_now = short_now || frame_wants_short(ch.masks[0], ch.masks[1]);
-        short_next = short_next || frame_wants_short(ch.masks[1], ch.masks[2]);
+        short_now = short_now || ch.psycho.wants_short_now();
+        short_next = short_next || ch.psycho.wants_short_next();
     }
     const WindowSequence sequence = next_window_sequence(
         channels_[static_cast<std::size_t>(first)]->sequence, short_now, short_next);
@@ -406,20 +400,13 @@ void Encoder::encode_frame(FrameSink& sink) {
     rate_remainder_ -= static_cast<std::int64_t>(frame_bits) * config_.sample_rate;
     const int average_bits = frame_bits - container_bits_;
 
-    float pe = 0.0f;
     Ics* ics[kMaxChannels];
     for (int c = 0; c < channel_count; ++c) {
-        pe += channels_[static_cast<std::size_t>(c)]->pe;
         ics[c] = &channels_[static_cast<std::size_t>(c)]->ics;
     }
-    int max_bits = 0;
-    const int target = frame_budget(pe, average_bits, fixed_bits, &max_bits);
-    mean_pe_ = mean_pe_ > 0.0f ? 0.9f * mean_pe_ + 0.1f * pe : pe;
-
     constexpr int kAlignSlack = 7;
     rate_loop_.prepare(ics, channel_count);
-    rate_loop_.run(target - fixed_bits - kAlignSlack,
-                   std::max(0, max_bits - fixed_bits - kAlignSlack));
+    rate_loop_.run(frame_budget(average_bits, fixed_bits + kAlignSlack));
 
     BitWriter out(frame_buffer_.data(), frame_buffer_.size());
     for (int e = 0; e < layout_.count; ++e) {

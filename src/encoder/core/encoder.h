@@ -86,7 +86,7 @@ private:
     int prepare_element(const ChannelElement& element);  // returns its fixed bits
     void write_element(BitWriter& out, const ChannelElement& element);
     void decide_stereo(Ics& left, Ics& right, StereoMask& mask);
-    int frame_budget(float pe, int average_bits, int fixed_bits, int* max_bits) const;
+    FrameBudget frame_budget(int average_bits, int side_bits) const;
 
     EncoderConfig config_;
     int container_bits_;
@@ -108,7 +108,6 @@ private:
     std::int64_t rate_remainder_ = 0;  // fractional bits carried between frames, times rate
     int reservoir_bits_ = 0;
     int reservoir_capacity_ = 0;
-    float mean_pe_ = 0.0f;
 
     std::int64_t samples_in_ = 0;
     std::int64_t blocks_pushed_ = 0;

@@ -1,6 +1,9 @@
-// In-place complex FFT (radix 2, decimation in time) on split real/imaginary arrays,
-// for the power-of-two sizes the MDCT needs. Tables are built once per size, so a
-// transform allocates nothing; the split layout keeps the butterfly loops vectorisable.
+// In-place complex FFT on split real/imaginary arrays, for the power-of-two sizes the
+// MDCT and the analyses need. Radix 4 (decimation in time, after a bit-reversal), with one
+// radix-2 pass first when the size is an odd power of two: half the passes over the data
+// and a quarter fewer multiplications than radix 2. Twiddles are tabulated per pass once
+// per size, so a transform allocates nothing; the split layout and the per-pass tables
+// keep the butterfly loops vectorisable.
 #pragma once
 
 #include <vector>
@@ -18,9 +21,11 @@ public:
 
 private:
     int size_;
-    std::vector<int> bit_reverse_;   // pairs (i, j) with i < j to swap
-    std::vector<float> twiddle_re_;  // all stages back to back: stage with half-size h
-    std::vector<float> twiddle_im_;  // starts at index h - 1
+    bool radix2_first_;             // odd power of two: one radix-2 pass before radix 4
+    std::vector<int> bit_reverse_;  // pairs (i, j) with i < j to swap
+    // Per radix-4 pass with quarter size h, six runs of h values back to back:
+    // re and im of w^j, w^2j and w^3j (w = exp(-2*pi*i / 4h)), j = 0 .. h-1.
+    std::vector<float> twiddles_;
 };
 
 }  // namespace brevix::aac

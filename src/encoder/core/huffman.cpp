@@ -1,5 +1,6 @@
 #include "core/huffman.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace brevix::aac {
@@ -22,17 +23,23 @@ const CodebookInfo kBooks[kNumSpectralBooks] = {
 
 // Codeword length plus sign bits (unsigned books) per tuple index, built once. Escape
 // bits of book 11 depend on the value and are added separately.
+//
+// Books 1-2, 3-4, 5-6, 7-8 and 9-10 share their tuple index, so their lengths are also
+// kept packed in one word per index (low half the odd book): one table look-up per tuple
+// then costs two books at once, which is what the rate loop spends most of its time on.
 struct CostTables {
-    std::uint8_t length[kNumSpectralBooks][289];
+    std::uint8_t length[kNumSpectralBooks][289] = {};
+    std::uint32_t pair[5][169] = {};         // [(odd book - 1) / 2][index]
+    int zero_tuple[kNumSpectralBooks] = {};  // length of an all-zero tuple
 
     CostTables() {
         for (int book = 1; book < kNumSpectralBooks; ++book) {
             const CodebookInfo& info = kBooks[book];
+            const int base = (book <= 4) ? 3 : (book <= 8) ? 8 : (book <= 10) ? 13 : 17;
             for (int index = 0; index < info.size; ++index) {
                 int signs = 0;
                 if (!info.is_signed) {
                     // Decompose the index back into magnitudes to count non-zero values.
-                    const int base = (book <= 4) ? 3 : (book <= 8) ? 8 : (book <= 10) ? 13 : 17;
                     int rest = index;
                     for (int i = 0; i < info.dimension; ++i) {
                         signs += (rest % base) != 0;
@@ -40,6 +47,14 @@ struct CostTables {
                     }
                 }
                 length[book][index] = static_cast<std::uint8_t>(info.codes[index].length + signs);
+            }
+            const int zeros[4] = {0, 0, 0, 0};
+            zero_tuple[book] = length[book][tuple_index(book, zeros)];
+        }
+        for (int p = 0; p < 5; ++p) {
+            const int odd = 2 * p + 1;
+            for (int index = 0; index < kBooks[odd].size; ++index) {
+                pair[p][index] = length[odd][index] | (std::uint32_t{length[odd + 1][index]} << 16);
             }
         }
     }
@@ -57,6 +72,68 @@ inline int magnitude(int v) {
 inline int clamp_escape(int v) {
     const int m = magnitude(v);
     return m > kEscapeFlag ? kEscapeFlag : m;
+}
+
+// Summed packed lengths of both books of a pair over `count` values. The callers pick the
+// pair from the band's largest magnitude, so every value fits both books.
+std::uint32_t pair_bits(int first_book, const int* v, int count) {
+    const std::uint32_t* t = cost_tables().pair[(first_book - 1) / 2];
+    std::uint32_t sum = 0;
+    switch (first_book) {
+        case 1:
+            for (int i = 0; i < count; i += 4) {
+                sum += t[27 * v[i] + 9 * v[i + 1] + 3 * v[i + 2] + v[i + 3] + 40];
+            }
+            break;
+        case 3:
+            for (int i = 0; i < count; i += 4) {
+                sum += t[27 * magnitude(v[i]) + 9 * magnitude(v[i + 1]) + 3 * magnitude(v[i + 2]) +
+                         magnitude(v[i + 3])];
+            }
+            break;
+        case 5:
+            for (int i = 0; i < count; i += 2) {
+                sum += t[9 * v[i] + v[i + 1] + 40];
+            }
+            break;
+        case 7:
+            for (int i = 0; i < count; i += 2) {
+                sum += t[8 * magnitude(v[i]) + magnitude(v[i + 1])];
+            }
+            break;
+        default:
+            for (int i = 0; i < count; i += 2) {
+                sum += t[13 * magnitude(v[i]) + magnitude(v[i + 1])];
+            }
+            break;
+    }
+    return sum;
+}
+
+int escape_book_bits(const int* v, int count) {
+    const std::uint8_t* length = cost_tables().length[kEscapeCodebook];
+    int bits = 0;
+    for (int i = 0; i < count; i += 2) {
+        const int a = magnitude(v[i]);
+        const int b = magnitude(v[i + 1]);
+        if (a > kMaxQuantizedValue || b > kMaxQuantizedValue) {
+            return kInfeasibleBits;
+        }
+        bits +=
+            length[17 * (a > kEscapeFlag ? kEscapeFlag : a) + (b > kEscapeFlag ? kEscapeFlag : b)];
+        bits += (a >= kEscapeFlag ? escape_bits(a) : 0) + (b >= kEscapeFlag ? escape_bits(b) : 0);
+    }
+    return bits;
+}
+
+// First book of the smallest pair that codes `largest` (0 for 13 and above: book 11 only).
+inline int first_pair_for(int largest) {
+    return (largest <= 1)    ? 1
+           : (largest <= 2)  ? 3
+           : (largest <= 4)  ? 5
+           : (largest <= 7)  ? 7
+           : (largest <= 12) ? 9
+                             : 0;
 }
 
 }  // namespace
@@ -129,28 +206,41 @@ void count_bits_all_books(const int* values, int count, int largest, int* bits) 
         bits[book] = kInfeasibleBits;
     }
     if (largest == 0) {
+        // A zero band may join a neighbouring section of any book when that saves a
+        // section header.
         bits[0] = 0;
-        // A zero band may still join a neighbouring section when that saves a section
-        // header; the two smallest books code zeros cheaply.
-        bits[1] = count_bits(1, values, count);
-        bits[2] = count_bits(2, values, count);
+        for (int book = 1; book < kNumSpectralBooks; ++book) {
+            bits[book] = count / codebook_info(book).dimension * cost_tables().zero_tuple[book];
+        }
         return;
     }
-    // The first pair of books that can hold `largest`, and the pair above it: a larger
-    // book is practically never cheaper for the same values.
-    int first = (largest <= 1)    ? 1
-                : (largest <= 2)  ? 3
-                : (largest <= 4)  ? 5
-                : (largest <= 7)  ? 7
-                : (largest <= 12) ? 9
-                                  : 11;
-    const int last = (first >= 9) ? 11 : first + 3;
-    for (int book = first; book <= last; ++book) {
-        bits[book] = count_bits(book, values, count);
+    // The smallest pair of books that holds `largest`, and the pair above it: a larger book
+    // is practically never cheaper for the same values.
+    const int first = first_pair_for(largest);
+    for (int book = first; book > 0 && book <= first + 2 && book < kEscapeCodebook; book += 2) {
+        const std::uint32_t both = pair_bits(book, values, count);
+        bits[book] = static_cast<int>(both & 0xFFFFu);
+        bits[book + 1] = static_cast<int>(both >> 16);
     }
-    if (first < 9 && largest > 4) {
-        bits[11] = count_bits(11, values, count);
+    if (first == 0 || first >= 7 || largest > 4) {
+        bits[kEscapeCodebook] = escape_book_bits(values, count);
     }
+}
+
+int cheapest_book_bits(const int* values, int count, int largest) {
+    if (largest == 0) {
+        return 0;
+    }
+    const int first = first_pair_for(largest);
+    int best = kInfeasibleBits;
+    for (int book = first; book > 0 && book <= first + 2 && book < kEscapeCodebook; book += 2) {
+        const std::uint32_t both = pair_bits(book, values, count);
+        best = std::min({best, static_cast<int>(both & 0xFFFFu), static_cast<int>(both >> 16)});
+    }
+    if (first == 0 || first >= 7) {
+        best = std::min(best, escape_book_bits(values, count));
+    }
+    return best;
 }
 
 void write_values(BitWriter& out, int book, const int* values, int count) {

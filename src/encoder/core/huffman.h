@@ -45,6 +45,10 @@ int count_bits(int book, const int* values, int count);
 // it; `bits` receives the cost for every book 0..11 (kInfeasibleBits where impossible).
 void count_bits_all_books(const int* values, int count, int largest, int* bits);
 
+// The smallest cost count_bits_all_books() would report (0 for an all-zero band), without
+// filling the table: the rate loop's inner measure of a band.
+int cheapest_book_bits(const int* values, int count, int largest);
+
 // Writes `count` values with `book`: codewords, sign bits, escapes.
 void write_values(BitWriter& out, int book, const int* values, int count);
 

@@ -33,6 +33,7 @@ struct Ics {
     float spectrum[kFrameLength] = {};
     float energy[kMaxCodingBands] = {};
     float threshold[kMaxCodingBands] = {};  // allowed noise energy per band
+    float weight[kMaxCodingBands] = {};     // importance of the band's noise-to-mask ratio
 
     // Quantiser results.
     int global_gain = 0;

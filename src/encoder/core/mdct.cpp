@@ -57,6 +57,21 @@ void Mdct::forward(const float* x, float* out) {
     dct4(out, 2.0f);
 }
 
+// The MDST equals the MDCT of the time-reversed block with the sign of every even line
+// flipped; the reversal is folded into the input folding (compare forward()).
+void Mdct::forward_mdst(const float* x, float* out) {
+    const int m = half_;
+    const int h = m / 2;
+    for (int n = 0; n < h; ++n) {
+        out[n] = -x[h + n] - x[h - 1 - n];
+        out[h + n] = x[2 * m - 1 - n] - x[m + n];
+    }
+    dct4(out, 2.0f);
+    for (int k = 0; k < m; k += 2) {
+        out[k] = -out[k];
+    }
+}
+
 void Mdct::inverse(const float* in, float* out) {
     const int m = half_;
     const int h = m / 2;

@@ -19,6 +19,11 @@ public:
     // `input`: N windowed samples; `output`: N/2 coefficients. No allocation.
     void forward(const float* input, float* output);
 
+    // MDST of the same block, X[k] = 2 * sum x[n] sin(2*pi/N * (n + n0) * (k + 1/2)): the
+    // imaginary part to the MDCT's real one. Together they give a spectrum whose line
+    // energies do not flicker with the phase of a steady tone (for the psychoacoustics).
+    void forward_mdst(const float* input, float* output);
+
     // Inverse with the decoder's 2/N scaling: `input` N/2 coefficients, `output` N samples
     // (still to be windowed and overlap-added). Used by tests and analysis.
     void inverse(const float* input, float* output);

@@ -2,37 +2,79 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iterator>
+#include <cstring>
+
+#include "core/window.h"
 
 namespace brevix::aac {
 namespace {
 
-constexpr float kSpreadUpDbPerBark = 15.0f;    // masking towards higher frequencies
-constexpr float kSpreadDownDbPerBark = 27.0f;  // masking towards lower frequencies
-constexpr float kNoiseMaskingDb = 6.0f;        // noise masker: noise this far below is hidden
-constexpr float kToneMaskingBaseDb = 18.0f;    // tonal masker: 18 dB + Bark below
-constexpr float kFullScaleSpl = 96.0f;         // playback level assumed for a full-scale sine
-constexpr float kPreEchoRise = 2.0f;           // threshold may at most double per long frame
+constexpr float kFullScaleSpl = 92.0f;  // playback level assumed for a full-scale sine
+constexpr float kQuietThresholdCapDb = 50.0f;
+// A long frame's threshold is at most these multiples of the previous and next frames'
+// masks (see psycho.h).
+constexpr float kPreEchoRise = 2.0f;
+constexpr float kPostEchoRise = 4.0f;
+constexpr int kTonalityContext = 2;  // lines either side of a band: a tone's main lobe
+// Forward masking between short windows (2.9 ms apart): a window's threshold is at least
+// this share of the one before.
+constexpr float kForwardMasking = 0.1f;
+// What a short frame costs beyond its perceptual entropy, compared with a long one: side
+// information for several window groups and the Huffman codes' poorer efficiency on
+// short windows' coarse spectra, in bits.
+constexpr float kShortWindowSideBits = 400.0f;
 
 float bark(float hz) {
     return 13.0f * std::atan(0.00076f * hz) + 3.5f * std::atan((hz / 7500.0f) * (hz / 7500.0f));
 }
 
-// Threshold in quiet in dB SPL (Terhardt's approximation), floored to keep it sane at the
-// band edges.
+// Threshold in quiet in dB SPL (Terhardt's approximation), capped at 50 dB: its steep
+// rise at both ends of the range differs much between listeners (above 15 kHz above all
+// with age), so the encoder does not count on it there.
 float quiet_threshold_db(float hz) {
     const float khz = std::max(hz, 20.0f) / 1000.0f;
     const float db = 3.64f * std::pow(khz, -0.8f) -
                      6.5f * std::exp(-0.6f * (khz - 3.3f) * (khz - 3.3f)) +
                      0.001f * khz * khz * khz * khz;
-    return std::min(db, 120.0f);
+    return std::min(db, kQuietThresholdCapDb);
 }
 
-// Offset in dB between the spread masker and the threshold, by tonality 0..1: noise must
-// stay further below a tone than below noise, more so at higher frequencies.
+// Schroeder's spreading function in dB; `dz` is maskee minus masker in Bark.
+float spreading_db(float dz) {
+    return 15.81f + 7.5f * (dz + 0.474f) - 17.5f * std::sqrt(1.0f + (dz + 0.474f) * (dz + 0.474f));
+}
+
+// Offset in dB between a masker's energy and the noise it hides: 5.5 dB for noise,
+// 14.5 dB + its Bark value for a tone (tones mask noise poorly, more so higher up).
 float masking_offset_db(float tonality, float bark_value) {
-    return tonality * (kToneMaskingBaseDb + 0.5f * bark_value) +
-           (1.0f - tonality) * kNoiseMaskingDb;
+    return tonality * (14.5f + bark_value) + (1.0f - tonality) * 5.5f;
+}
+
+// log2 to about 0.001, from the float's exponent and a cubic in its mantissa (exact at
+// 1 and 2): the flatness measure takes the log of every spectral line, where log2f()
+// would cost more than the whole transform.
+inline float fast_log2(float x) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &x, sizeof bits);
+    const float exponent = static_cast<float>(static_cast<int>((bits >> 23) & 0xFF) - 127);
+    bits = (bits & 0x007FFFFFu) | 0x3F800000u;  // mantissa as a float in [1, 2)
+    float m;
+    std::memcpy(&m, &bits, sizeof m);
+    const float t = m - 1.0f;
+    return exponent + t * (1.4208645f + t * (-0.5772507f + t * 0.1563861f));
+}
+
+// Perceptual entropy of the lines [first, end) with energies `scale` * power[k] against a
+// band threshold: each line above its share of the threshold needs about half a bit per
+// doubling of its energy.
+float line_entropy(const float* power, int first, int end, float threshold, float scale) {
+    const float share = static_cast<float>(end - first) * scale / std::max(threshold, 1e-9f);
+    float pe = 0.0f;
+    for (int k = first; k < end; ++k) {
+        const float r = power[k] * share;
+        pe += r > 1.0f ? 0.5f * fast_log2(r) : 0.0f;
+    }
+    return pe;
 }
 
 }  // namespace
@@ -45,15 +87,12 @@ float band_entropy(float energy, float threshold, int lines) {
 }
 
 PsychoModel::PsychoModel(int sample_rate)
-    : long_(long_bands(sample_rate)), short_(short_bands(sample_rate)) {
+    : long_(long_bands(sample_rate)),
+      short_(short_bands(sample_rate)),
+      long_mdct_(kLongBlock),
+      short_mdct_(kShortBlock) {
     init_params(long_, kFrameLength, sample_rate, long_params_);
-    for (int b = 0; b < long_.count; ++b) {
-        for (int k = long_.offsets[b]; k < long_.offsets[b + 1]; ++k) {
-            line_band_[k] = static_cast<std::uint8_t>(b);
-        }
-    }
     init_params(short_, kShortLength, sample_rate, short_params_);
-    std::fill(std::begin(previous_threshold_), std::end(previous_threshold_), 0.0f);
 }
 
 void PsychoModel::init_params(const BandLayout& layout, int block_half, int sample_rate,
@@ -62,10 +101,13 @@ void PsychoModel::init_params(const BandLayout& layout, int block_half, int samp
     // Energy of a full-scale (32768) sine over one block in this MDCT's scaling: M^2 * A^2.
     const float full_scale_energy =
         static_cast<float>(block_half) * static_cast<float>(block_half) * 32768.0f * 32768.0f;
-    for (int b = 0; b < layout.count; ++b) {
+    const int n = layout.count;
+    params.count = n;
+    for (int b = 0; b < n; ++b) {
         const float low = layout.offsets[b] * hz_per_line;
         const float high = layout.offsets[b + 1] * hz_per_line;
         params.bark[b] = bark(0.5f * (low + high));
+        params.width[b] = bark(high) - bark(low);
         // The quietest point of the band decides: any noise there must stay below it.
         float db = quiet_threshold_db(low);
         for (int line = layout.offsets[b]; line < layout.offsets[b + 1]; ++line) {
@@ -73,126 +115,234 @@ void PsychoModel::init_params(const BandLayout& layout, int block_half, int samp
         }
         params.ath[b] = full_scale_energy * std::pow(10.0f, (db - kFullScaleSpl) / 10.0f);
     }
-    for (int b = 0; b < layout.count; ++b) {
-        params.spread_up[b] =
-            b == 0 ? 0.0f
-                   : std::pow(10.0f,
-                              -kSpreadUpDbPerBark * (params.bark[b] - params.bark[b - 1]) / 10.0f);
-        params.spread_down[b] =
-            b + 1 >= layout.count
-                ? 0.0f
-                : std::pow(10.0f,
-                           -kSpreadDownDbPerBark * (params.bark[b + 1] - params.bark[b]) / 10.0f);
-    }
-}
-
-// Spreads masking densities across bands in two recursive passes (each band receives the
-// exponentially decaying sum of all lower resp. higher bands) and floors the result with
-// the threshold in quiet.
-void PsychoModel::spread(const BandLayout& layout, const BandParams& params, const float* energy,
-                         const float* tonality, float* threshold) const {
-    // Each band masks with its energy lowered by its own offset: a tonal masker hides far
-    // less noise, in its own band and in its neighbours, than a noise-like one.
-    float density[kMaxLongBands];
-    float upward[kMaxLongBands];
-    const int n = layout.count;
-    for (int b = 0; b < n; ++b) {
-        const float offset_db = masking_offset_db(tonality ? tonality[b] : 0.0f, params.bark[b]);
-        density[b] =
-            energy[b] / static_cast<float>(layout.width(b)) * std::pow(10.0f, -offset_db / 10.0f);
-    }
-    float carry = 0.0f;
-    for (int b = 0; b < n; ++b) {
-        carry = density[b] + params.spread_up[b] * carry;
-        upward[b] = carry;
-    }
-    carry = 0.0f;
-    for (int b = n - 1; b >= 0; --b) {
-        carry = density[b] + params.spread_down[b] * carry;
-        const float spread_density = upward[b] + carry - density[b];
-        threshold[b] =
-            std::max(spread_density * static_cast<float>(layout.width(b)), params.ath[b]);
-    }
-}
-
-float PsychoModel::analyze_long(const float* spectrum, float* energy, float* threshold) {
-    const BandLayout& layout = long_;
-    // Line energies summed over two frames: the MDCT of a steady tone flickers with its
-    // phase, the sum of two frames is steadier.
-    for (int k = 0; k < kFrameLength; ++k) {
-        const float e = spectrum[k] * spectrum[k];
-        const float smoothed = e + previous_spectrum_[k] * previous_spectrum_[k] + 1e-3f;
-        smoothed_energy_[k] = smoothed;
-        previous_spectrum_[k] = spectrum[k];
-    }
-    // Tonality per band: the share of its energy that sits in spectral peaks (a local
-    // maximum at least 6 dB above the mean of the lines three away, counted with the two
-    // lines on either side). A steady tone keeps its peak in the two-frame sum; noise rarely
-    // forms such peaks.
-    float tonal_energy[kMaxLongBands] = {};
-    for (int k = 4; k < kFrameLength - 4; ++k) {
-        const float* s = smoothed_energy_;
-        if (s[k] < s[k - 1] || s[k] < s[k + 1]) {
-            continue;
+    // Masking density at z from a masker at z' is E' s(z - z'); band b collects it over
+    // its width, and dividing by the integral of s makes a flat spectrum spread onto
+    // itself, so the offsets keep their meaning for broadband maskers.
+    for (int maskee = 0; maskee < n; ++maskee) {
+        float integral = 0.0f;
+        for (int masker = 0; masker < n; ++masker) {
+            integral +=
+                std::pow(10.0f, spreading_db(params.bark[maskee] - params.bark[masker]) / 10.0f) *
+                params.width[masker];
         }
-        // Lines three away lie outside the main lobe of a tone near line k, even one
-        // halfway between two lines.
-        const float neighbours = 0.5f * (s[k - 3] + s[k + 3]);
-        if (s[k] > 4.0f * neighbours) {
-            // The peak's main lobe may straddle a band edge: credit each line to its band.
-            for (int j = k - 2; j <= k + 2; ++j) {
-                tonal_energy[line_band_[j]] += s[j];
+        for (int masker = 0; masker < n; ++masker) {
+            params.spread[masker * n + maskee] =
+                std::pow(10.0f, spreading_db(params.bark[maskee] - params.bark[masker]) / 10.0f) *
+                params.width[maskee] / integral;
+        }
+    }
+}
+
+// Spectral flatness (geometric over arithmetic mean) of the power spectrum over each band
+// and a little context: about -3 dB for noise, far lower for a line spectrum. Mapped
+// linearly from -3 dB (noise, tonality 0) to -25 dB (tone, 1).
+void PsychoModel::tonality(const BandLayout& layout, const float* power, int lines, int scale,
+                           float* out) {
+    for (int b = 0; b < layout.count; ++b) {
+        const int first = std::max(0, layout.offsets[b] * scale - kTonalityContext);
+        const int end = std::min(lines, layout.offsets[b + 1] * scale + kTonalityContext);
+        float log_sum = 0.0f;
+        float sum = 0.0f;
+        for (int k = first; k < end; ++k) {
+            const float p = power[k] + 1.0f;
+            log_sum += fast_log2(p);
+            sum += p;
+        }
+        const float count = static_cast<float>(end - first);
+        const float flatness_db = 3.0103f * (log_sum / count - fast_log2(sum / count));
+        out[b] = std::clamp((flatness_db + 3.0f) / -22.0f, 0.0f, 1.0f);
+    }
+}
+
+void PsychoModel::spread(const BandParams& params, const float* energy, const float* tonality,
+                         float* threshold) {
+    const int n = params.count;
+    float lowered[kMaxLongBands];
+    for (int b = 0; b < n; ++b) {
+        lowered[b] =
+            energy[b] * std::pow(10.0f, -masking_offset_db(tonality[b], params.bark[b]) / 10.0f);
+    }
+    for (int maskee = 0; maskee < n; ++maskee) {
+        threshold[maskee] = 0.0f;
+    }
+    for (int masker = 0; masker < n; ++masker) {
+        const float* row = params.spread + masker * n;
+        const float e = lowered[masker];
+        for (int maskee = 0; maskee < n; ++maskee) {
+            threshold[maskee] += e * row[maskee];
+        }
+    }
+    for (int b = 0; b < n; ++b) {
+        threshold[b] = std::max(threshold[b], params.ath[b]);
+    }
+}
+
+void PsychoModel::short_energies(const float* power, float scale, float* energy) const {
+    for (int w = 0; w < kNumShortWindows; ++w) {
+        const float* p = power + w * kShortLength;
+        float* e = energy + w * kMaxShortBands;
+        for (int b = 0; b < short_.count; ++b) {
+            float sum = 0.0f;
+            for (int k = short_.offsets[b]; k < short_.offsets[b + 1]; ++k) {
+                sum += p[k];
+            }
+            e[b] = scale * sum;
+        }
+    }
+}
+
+float PsychoModel::short_thresholds(const float* energy, const float* tonal,
+                                    float* threshold) const {
+    float pe = 0.0f;
+    for (int w = 0; w < kNumShortWindows; ++w) {
+        const float* e = energy + w * kMaxShortBands;
+        float* t = threshold + w * kMaxShortBands;
+        spread(short_params_, e, tonal, t);
+        if (w > 0) {
+            const float* before = t - kMaxShortBands;
+            for (int b = 0; b < short_.count; ++b) {
+                t[b] = std::max(t[b], kForwardMasking * before[b]);
             }
         }
-    }
-    float tonality[kMaxLongBands] = {};
-    for (int b = 0; b < layout.count; ++b) {
-        float e = 0.0f;
-        float smoothed = 0.0f;
-        for (int k = layout.offsets[b]; k < layout.offsets[b + 1]; ++k) {
-            e += spectrum[k] * spectrum[k];
-            smoothed += smoothed_energy_[k];
+        for (int b = 0; b < short_.count; ++b) {
+            pe += band_entropy(e[b], t[b], short_.width(b));
         }
-        energy[b] = e;
-        tonality[b] = std::min(1.0f, tonal_energy[b] / (smoothed + 1e-9f));
     }
-    spread(layout, long_params_, energy, tonality, threshold);
-    float pe = 0.0f;
-    for (int b = 0; b < layout.count; ++b) {
-        if (previous_long_) {
-            threshold[b] = std::min(threshold[b], kPreEchoRise * previous_threshold_[b]);
-            threshold[b] = std::max(threshold[b], long_params_.ath[b]);
-        }
-        previous_threshold_[b] = threshold[b];
-        pe += band_entropy(energy[b], threshold[b], layout.width(b));
-    }
-    previous_long_ = true;
     return pe;
 }
 
-float PsychoModel::analyze_short(const float* spectrum, float* energy, float* threshold) {
-    const BandLayout& layout = short_;
-    float pe = 0.0f;
+// As for long windows, the short windows' energies come from MDCT and MDST: from the MDCT
+// alone a steady tone's energy would flicker from window to window with its phase, and the
+// quietest window would look far quieter than it is.
+float PsychoModel::short_window_entropy(const float* samples, const float* tonal, float* min_mask) {
+    float mdst[kShortLength];
     for (int w = 0; w < kNumShortWindows; ++w) {
-        const float* x = spectrum + w * kShortLength;
-        float* e = energy + w * kMaxShortBands;
-        float* t = threshold + w * kMaxShortBands;
-        for (int b = 0; b < layout.count; ++b) {
-            float sum = 0.0f;
-            for (int k = layout.offsets[b]; k < layout.offsets[b + 1]; ++k) {
-                sum += x[k] * x[k];
-            }
-            e[b] = sum;
-        }
-        // Short blocks hold attacks: treat every band as noise-like.
-        spread(layout, short_params_, e, nullptr, t);
-        for (int b = 0; b < layout.count; ++b) {
-            pe += band_entropy(e[b], t[b], layout.width(b));
+        window_short_block(samples, w, WindowShape::kKbd, WindowShape::kKbd, windowed_);
+        float* p = short_power_ + w * kShortLength;
+        short_mdct_.forward(windowed_, p);
+        short_mdct_.forward_mdst(windowed_, mdst);
+        for (int k = 0; k < kShortLength; ++k) {
+            p[k] = p[k] * p[k] + mdst[k] * mdst[k];
         }
     }
-    // The next long frame has no usable history: its threshold may start anywhere.
-    previous_long_ = false;
-    std::fill(std::begin(previous_spectrum_), std::end(previous_spectrum_), 0.0f);
+    short_energies(short_power_, 0.5f, short_energy_);
+    short_thresholds(short_energy_, tonal, short_threshold_);
+    float pe = 0.0f;
+    for (int b = 0; b < short_.count; ++b) {
+        min_mask[b] = 1e30f;
+    }
+    for (int w = 0; w < kNumShortWindows; ++w) {
+        const float* p = short_power_ + w * kShortLength;
+        const float* t = short_threshold_ + w * kMaxShortBands;
+        for (int b = 0; b < short_.count; ++b) {
+            min_mask[b] = std::min(min_mask[b], t[b]);
+            pe += line_entropy(p, short_.offsets[b], short_.offsets[b + 1], t[b], 0.5f);
+        }
+    }
+    return pe;
+}
+
+void PsychoModel::analyze(const float* samples, Analysis& out) {
+    const float* rise = long_rising_half(WindowShape::kSine);
+    for (int n = 0; n < kFrameLength; ++n) {
+        windowed_[n] = samples[n] * rise[n];
+        windowed_[kLongBlock - 1 - n] = samples[kLongBlock - 1 - n] * rise[n];
+    }
+    long_mdct_.forward(windowed_, out.power);
+    long_mdct_.forward_mdst(windowed_, mdst_);
+    for (int k = 0; k < kFrameLength; ++k) {
+        out.power[k] = out.power[k] * out.power[k] + mdst_[k] * mdst_[k];
+    }
+    tonality(long_, out.power, kFrameLength, 1, out.tonality);
+    // Half the summed power: the MDCT's expected share, steady from frame to frame.
+    float steady[kMaxLongBands];
+    for (int b = 0; b < long_.count; ++b) {
+        float p = 0.0f;
+        for (int k = long_.offsets[b]; k < long_.offsets[b + 1]; ++k) {
+            p += out.power[k];
+        }
+        steady[b] = 0.5f * p;
+    }
+    spread(long_params_, steady, out.tonality, out.mask);
+
+    // Long or short windows? A long window spreads its noise over the whole frame, so
+    // it must stay below the mask of the frame's quietest part (the smallest short-window
+    // mask, times 64 for the long transform's 8 x more lines at 8 x the block length).
+    constexpr int kRatio = kFrameLength / kShortLength;
+    float short_tonal[kMaxShortBands];
+    tonality(short_, out.power, kFrameLength, kRatio, short_tonal);
+    float min_mask[kMaxShortBands];
+    const float pe_short = short_window_entropy(samples, short_tonal, min_mask);
+    float pe_long = 0.0f;
+    int short_band = 0;
+    for (int b = 0; b < long_.count; ++b) {
+        const int centre = (long_.offsets[b] + long_.offsets[b + 1]) / 2;
+        while (short_band + 1 < short_.count && short_.offsets[short_band + 1] * kRatio <= centre) {
+            ++short_band;
+        }
+        const float limit = std::min(out.mask[b], float{kRatio * kRatio} * min_mask[short_band]);
+        pe_long += line_entropy(out.power, long_.offsets[b], long_.offsets[b + 1], limit, 0.5f);
+    }
+    out.wants_short = pe_short + kShortWindowSideBits < pe_long;
+}
+
+void PsychoModel::look_ahead(const float* span) {
+    if (!started_) {
+        analyze(span, analyses_[current_]);
+        analyses_[previous_] = analyses_[current_];
+        started_ = true;
+    }
+    const int oldest = previous_;
+    previous_ = current_;
+    current_ = next_;
+    next_ = oldest;
+    analyze(span + kFrameLength, analyses_[next_]);
+}
+
+float PsychoModel::analyze_long(const float* spectrum, float* energy, float* threshold,
+                                float* weight) {
+    const Analysis& previous = analyses_[previous_];
+    const Analysis& current = analyses_[current_];
+    const Analysis& next = analyses_[next_];
+    float pe = 0.0f;
+    for (int b = 0; b < long_.count; ++b) {
+        float e = 0.0f;
+        for (int k = long_.offsets[b]; k < long_.offsets[b + 1]; ++k) {
+            e += spectrum[k] * spectrum[k];
+        }
+        energy[b] = e;
+        const float limit = std::min(kPreEchoRise * previous.mask[b], kPostEchoRise * next.mask[b]);
+        threshold[b] = std::max(std::min(current.mask[b], limit), long_params_.ath[b]);
+        weight[b] = long_params_.width[b];
+        pe += band_entropy(energy[b], threshold[b], long_.width(b));
+    }
+    return pe;
+}
+
+float PsychoModel::analyze_short(const float* spectrum, float* energy, float* threshold,
+                                 float* weight) {
+    float tonal[kMaxShortBands];
+    tonality(short_, analyses_[current_].power, kFrameLength, kFrameLength / kShortLength, tonal);
+    for (int b = 0; b < short_.count; ++b) {
+        weight[b] = short_params_.width[b];
+    }
+    for (int k = 0; k < kFrameLength; ++k) {
+        short_power_[k] = spectrum[k] * spectrum[k];
+    }
+    short_energies(short_power_, 1.0f, energy);
+    const float pe = short_thresholds(energy, tonal, threshold);
+    // Noise in the loudest windows is still heard against the frame as a whole: no window's
+    // threshold exceeds the frame's mean. (Otherwise an attack's own window would get
+    // eight times the noise the frame's masking allows.)
+    for (int b = 0; b < short_.count; ++b) {
+        float mean = 0.0f;
+        for (int w = 0; w < kNumShortWindows; ++w) {
+            mean += threshold[w * kMaxShortBands + b] / kNumShortWindows;
+        }
+        for (int w = 0; w < kNumShortWindows; ++w) {
+            threshold[w * kMaxShortBands + b] = std::min(threshold[w * kMaxShortBands + b], mean);
+        }
+    }
     return pe;
 }
 

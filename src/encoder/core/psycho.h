@@ -1,22 +1,43 @@
-// Psychoacoustic model working directly on the MDCT spectrum: for every scalefactor band
-// it gives the signal energy and the noise energy that band can hide (its masking
-// threshold), both in the squared MDCT-coefficient domain the quantiser works in.
+// Psychoacoustic model: for every scalefactor band it gives the signal energy, the noise
+// energy the band can hide (its masking threshold) and a weight, all in the squared
+// MDCT-coefficient domain the quantiser works in.
 //
-// The threshold of a band combines
-//  * masking spread from neighbouring bands (energy densities spread along the Bark
-//    scale, shallow towards higher, steep towards lower frequencies),
-//  * a tonality-dependent offset (tones mask noise far less than noise does; tonality is
-//    the share of a band's energy in spectral peaks),
-//  * the absolute threshold of hearing, for a full-scale sine played at 96 dB SPL,
-//  * for long blocks, a limit on how fast the threshold may rise from frame to frame,
-//    so noise cannot spread in front of an attack (pre-echo).
-// One model per channel: it keeps the previous frame's spectrum and thresholds.
+// Every frame's input is analysed on a sine-windowed long transform of its 2048 samples:
+// the MDCT plus its sine counterpart, the MDST, whose squared sum does not flicker with the
+// phase of a steady tone. Per band this gives:
+//  * tonality from the spectral flatness around the band (a line spectrum masks noise
+//    far less than noise does),
+//  * a mask: the energies, lowered by a tonality-dependent offset, spread along the Bark
+//    scale with a spreading function (steep towards lower, shallow towards higher
+//    frequencies), normalised so a flat spectrum spreads onto itself.
+// The analysis runs one frame ahead (the encoder's look-ahead block), because a long
+// window's noise spreads over its whole span and so into the overlapping halves of the
+// frames before and after: a long frame's threshold is its own mask, at most twice the
+// previous frame's and four times the next frame's (an attack, or a sound that stops
+// within the window, would otherwise leave audible noise where the signal is quiet), and
+// never below the threshold in quiet (a full-scale sine taken as 92 dB SPL; capped at
+// 50 dB SPL, as its steep rise at the ends of the range differs much between listeners).
+//
+// The same look-ahead decides between long and short windows: short windows when they
+// would code the frame with fewer bits (perceptual entropy) than a long window whose
+// noise stays below the mask of the frame's quietest part.
+//
+// Short windows take their tonality from the frame's long analysis (a tone that goes on
+// under an attack stays a tone) and their energies window by window, with a little
+// forward masking from each window into the next.
+//
+// The weight of a band is its width on the Bark scale: the rate loop minimises the
+// noise-to-mask ratio integrated over the Bark scale, which is how a listener (and an
+// NMR meter) adds up noise from many bands.
+//
+// One model per channel: it keeps the analyses of the previous, current and next frame.
 #pragma once
 
 #include <cstdint>
 
 #include "core/aac_types.h"
 #include "core/bands.h"
+#include "core/mdct.h"
 
 namespace brevix::aac {
 
@@ -24,38 +45,80 @@ class PsychoModel {
 public:
     explicit PsychoModel(int sample_rate);
 
-    // Long block: `spectrum` holds 1024 lines. Fills energy/threshold for every long band.
-    // Returns the frame's perceptual entropy (an estimate of the bits it deserves).
-    float analyze_long(const float* spectrum, float* energy, float* threshold);
+    // Analyses the next frame: `span` holds the 3072 input samples of this frame (the
+    // first 2048) and the next (the last 2048). Call once per frame, before the window
+    // decision and the analyze_*() call.
+    void look_ahead(const float* span);
 
-    // Eight short blocks: `spectrum` holds 8 x 128 lines, window after window. Fills
-    // energy/threshold as [window * kMaxShortBands + band]. Returns perceptual entropy.
-    float analyze_short(const float* spectrum, float* energy, float* threshold);
+    // Whether short windows would code this frame (or the next) with fewer bits than a
+    // long window that keeps its noise below the mask of every part of the frame: true
+    // for attacks, and for sounds that stop or change abruptly within the frame.
+    bool wants_short_now() const { return analyses_[current_].wants_short; }
+    bool wants_short_next() const { return analyses_[next_].wants_short; }
+
+    // Long window with MDCT `spectrum`. Fills energy, threshold and weight of every long
+    // band; returns the frame's perceptual entropy (an estimate of the bits it deserves).
+    float analyze_long(const float* spectrum, float* energy, float* threshold, float* weight);
+
+    // Eight short windows: `spectrum` holds 8 x 128 lines, window after window. Fills
+    // energy/threshold as [window * kMaxShortBands + band] and weight per short band.
+    // Returns perceptual entropy.
+    float analyze_short(const float* spectrum, float* energy, float* threshold, float* weight);
 
     const BandLayout& long_layout() const { return long_; }
     const BandLayout& short_layout() const { return short_; }
 
 private:
     struct BandParams {
-        float spread_up[kMaxLongBands];    // attenuation from band b-1 into band b
-        float spread_down[kMaxLongBands];  // attenuation from band b+1 into band b
-        float bark[kMaxLongBands];         // centre of the band on the Bark scale
-        float ath[kMaxLongBands];          // threshold in quiet, band energy
+        int count;
+        float bark[kMaxLongBands];   // centre of the band on the Bark scale
+        float width[kMaxLongBands];  // width on the Bark scale
+        float ath[kMaxLongBands];    // threshold in quiet, band energy
+        // spread[masker * count + maskee]: share of the masker's (offset) energy that
+        // masks in the maskee band.
+        float spread[kMaxLongBands * kMaxLongBands];
+    };
+    // Analysis of one frame's 2048 samples.
+    struct Analysis {
+        float power[kFrameLength];  // MDCT^2 + MDST^2 of the sine-windowed frame
+        float tonality[kMaxLongBands];
+        float mask[kMaxLongBands];  // masking threshold, without the time limits
+        bool wants_short;
     };
     static void init_params(const BandLayout& layout, int block_half, int sample_rate,
                             BandParams& params);
-    void spread(const BandLayout& layout, const BandParams& params, const float* energy,
-                const float* tonality, float* threshold) const;
+    // Tonality 0..1 of each band of `layout` from the power spectrum `power`, whose lines
+    // are `scale` times finer than the layout's.
+    static void tonality(const BandLayout& layout, const float* power, int lines, int scale,
+                         float* out);
+    static void spread(const BandParams& params, const float* energy, const float* tonality,
+                       float* threshold);
+    void analyze(const float* samples, Analysis& out);
+    // Perceptual entropy of the frame at `samples` coded with eight short windows (bands
+    // below their own window's mask); `min_mask` gets each short band's smallest mask.
+    float short_window_entropy(const float* samples, const float* tonal, float* min_mask);
+    // Band energies of eight short windows, `scale` times the summed `power` of their lines.
+    void short_energies(const float* power, float scale, float* energy) const;
+    // Thresholds of the eight windows of a short frame from their band energies; returns
+    // their perceptual entropy.
+    float short_thresholds(const float* energy, const float* tonal, float* threshold) const;
 
     BandLayout long_;
     BandLayout short_;
     BandParams long_params_;
     BandParams short_params_;
-    float previous_spectrum_[kFrameLength] = {};
-    float smoothed_energy_[kFrameLength] = {};
-    std::uint8_t line_band_[kFrameLength] = {};  // long band of every spectral line
-    float previous_threshold_[kMaxLongBands] = {};
-    bool previous_long_ = false;
+    Mdct long_mdct_;
+    Mdct short_mdct_;
+    float windowed_[2 * kFrameLength] = {};
+    float short_power_[kFrameLength] = {};
+    float short_energy_[kNumShortWindows * kMaxShortBands] = {};
+    float short_threshold_[kNumShortWindows * kMaxShortBands] = {};
+    float mdst_[kFrameLength] = {};
+    Analysis analyses_[3] = {};  // previous, current and next frame, by the indices below
+    int previous_ = 0;
+    int current_ = 1;
+    int next_ = 2;
+    bool started_ = false;
 };
 
 // Perceptual entropy of one band: roughly the bits needed to code `energy` over `lines`

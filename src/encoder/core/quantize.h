@@ -24,7 +24,8 @@ int quantize_band(const float* x, const float* xpow, int count, int scalefactor,
 // Decoder-side value of q at `scalefactor`.
 float dequantize(int q, int scalefactor);
 
-// Squared error of coding `x` as `q` at `scalefactor`.
+// Squared error of coding `x` as `q` at `scalefactor`. `q` must come from quantize_band()
+// (same signs as `x`, magnitudes up to 8191).
 float quantization_noise(const float* x, const int* q, int count, int scalefactor);
 
 // Smallest scalefactor at which no value of the band exceeds the largest codable

@@ -3,16 +3,28 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/huffman.h"
 #include "core/quantize.h"
 
 namespace brevix::aac {
 namespace {
 
-constexpr int kMinOffset = -100;
-constexpr int kMaxOffset = 200;
+constexpr float kMinLambda = 1e-9f;
+constexpr float kMaxLambda = 1e9f;
+// How strongly lambda follows the frames' deviation from their targets: in the long run a
+// frame at twice its target raises it by 11 %. Slow, so lambda stays nearly constant over
+// many frames (equal slopes over time are what minimises the total distortion) while the
+// reservoir absorbs the differences between frames. The first frames adapt faster (gain 1
+// settling to the long-run one with a time constant of kSettleFrames): lambda starts from
+// one frame's guess.
+constexpr float kLambdaGain = 0.15f;
+constexpr float kSettleFrames = 20.0f;
+constexpr int kSearchSteps = 8;  // solves at most when a frame leaves its limits
 
 }  // namespace
+
+RateLoop::RateLoop() : scratch_(new Scratch[kMaxChannels]) {}
+
+RateLoop::~RateLoop() = default;
 
 void RateLoop::prepare(Ics* const* channels, int count) {
     count_ = count;
@@ -26,35 +38,124 @@ void RateLoop::prepare(Ics* const* channels, int count) {
             for (int b = 0; b < ics.max_sfb; ++b) {
                 const int i = g * ics.bands_per_group + b;
                 const int start = ics.band_start[i];
-                const int width = ics.band_width[i];
                 float sum_sqrt = 0.0f;
                 float largest = 0.0f;
-                for (int k = start; k < start + width; ++k) {
-                    // xpow^(2/3) = |x|^(1/2)
-                    sum_sqrt += std::sqrt(std::fabs(ics.spectrum[k]));
+                for (int k = start; k < start + ics.band_width[i]; ++k) {
+                    sum_sqrt += std::sqrt(std::fabs(ics.spectrum[k]));  // xpow^(2/3)
                     largest = std::max(largest, s.xpow[k]);
                 }
-                s.min_sf[i] = min_scalefactor(largest);
+                Band& band = s.band[i];
                 const float threshold = std::max(ics.threshold[i], 1e-9f);
-                s.base_sf[i] = scalefactor_for_noise(threshold, sum_sqrt);
-                // The noise allowance grows by 2^(3/8) per offset step; once it exceeds the
-                // band's energy, leaving the band out costs nothing audible.
-                s.drop_offset[i] = ics.energy[i] > 0.0f
-                                       ? 8.0f / 3.0f * std::log2(ics.energy[i] / threshold)
-                                       : -1e9f;
+                band.inverse_mask = ics.weight[i] / threshold;
+                band.energy = ics.energy[i];
+                band.sum_sqrt = sum_sqrt;
+                band.min_sf = min_scalefactor(largest);
+                // Cache the scalefactors around noise = threshold, where the answer lies
+                // unless the budget is extreme (each step is 1.5 dB of noise).
+                const int at_mask = static_cast<int>(scalefactor_for_noise(threshold, sum_sqrt));
+                band.cache_base = std::max(band.min_sf, std::min(at_mask - 20, kMaxScalefactor));
+                band.chosen = kNotCoded;
+                std::fill(s.cached_bits[i], s.cached_bits[i] + kCacheSize, std::int16_t{-1});
             }
         }
     }
 }
 
-void RateLoop::quantize_band(int channel, int band, int scalefactor) {
+// Exact bits (cheapest book, without section and scalefactor side information) and
+// noise of band `band` at `scalefactor`, from the cache where possible.
+void RateLoop::measure(int channel, int band, int scalefactor, int* bits, float* noise) {
+    Scratch& s = scratch_[channel];
+    const int slot = scalefactor - s.band[band].cache_base;
+    const bool cacheable = slot >= 0 && slot < kCacheSize;
+    if (cacheable && s.cached_bits[band][slot] >= 0) {
+        *bits = s.cached_bits[band][slot];
+        *noise = s.cached_noise[band][slot];
+        return;
+    }
+    const Ics& ics = *channels_[channel];
+    const int start = ics.band_start[band];
+    const int width = ics.band_width[band];
+    int q[kFrameLength];
+    const int largest = quantize_band(ics.spectrum + start, s.xpow + start, width, scalefactor, q);
+    *bits = cheapest_book_bits(q, width, largest);
+    *noise = largest == 0 ? s.band[band].energy
+                          : quantization_noise(ics.spectrum + start, q, width, scalefactor);
+    if (cacheable) {
+        s.cached_bits[band][slot] = static_cast<std::int16_t>(std::min(*bits, 32767));
+        s.cached_noise[band][slot] = *noise;
+    }
+}
+
+// Picks the band's scalefactor for `lambda`: starts where the high-resolution theory puts
+// the optimum (noise growing with lambda and the band's lines per unit of weight) and
+// walks downhill in cost from there; the cost is close to convex in the scalefactor.
+void RateLoop::choose(int channel, int band, float lambda) {
+    Scratch& s = scratch_[channel];
+    Band& b = s.band[band];
+    const Ics& ics = *channels_[channel];
+    const float not_coded = b.inverse_mask * b.energy;
+    if (b.energy <= 0.0f) {
+        b.chosen = kNotCoded;
+        return;
+    }
+    // d/dN (m N + lambda * lines/2 * log2(E/N)) = 0  =>  N = lambda * lines / (2 ln2 m).
+    const float optimum_noise =
+        lambda * static_cast<float>(ics.band_width[band]) / (1.3862944f * b.inverse_mask);
+    int sf = static_cast<int>(std::lround(scalefactor_for_noise(optimum_noise, b.sum_sqrt)));
+    sf = std::clamp(sf, b.min_sf, kMaxScalefactor);
+    auto cost = [&](int scalefactor) {
+        int bits = 0;
+        float noise = 0.0f;
+        measure(channel, band, scalefactor, &bits, &noise);
+        return b.inverse_mask * noise + lambda * static_cast<float>(bits);
+    };
+    float best = cost(sf);
+    int step = 1;
+    if (sf < kMaxScalefactor) {
+        const float up = cost(sf + 1);
+        if (up < best) {
+            best = up;
+            ++sf;
+        } else {
+            step = -1;
+        }
+    } else {
+        step = -1;
+    }
+    for (;;) {
+        const int next = sf + step;
+        if (next < b.min_sf || next > kMaxScalefactor) {
+            break;
+        }
+        const float c = cost(next);
+        if (c >= best) {
+            break;
+        }
+        best = c;
+        sf = next;
+    }
+    b.chosen = best < not_coded ? sf : kNotCoded;
+}
+
+void RateLoop::quantize_chosen(int channel) {
     Ics& ics = *channels_[channel];
     Scratch& s = scratch_[channel];
-    const int start = ics.band_start[band];
-    ics.scalefactor[band] = scalefactor;
-    s.largest[band] =
-        brevix::aac::quantize_band(ics.spectrum + start, s.xpow + start, ics.band_width[band],
-                                   scalefactor, ics.quantized + start);
+    for (int g = 0; g < ics.group_count; ++g) {
+        for (int b = 0; b < ics.max_sfb; ++b) {
+            const int i = g * ics.bands_per_group + b;
+            const int start = ics.band_start[i];
+            const int sf = s.band[i].chosen;
+            if (b >= s.coded_limit[g] || sf == kNotCoded) {
+                std::fill(ics.quantized + start, ics.quantized + start + ics.band_width[i], 0);
+                s.largest[i] = 0;
+                ics.scalefactor[i] = 0;
+                continue;
+            }
+            ics.scalefactor[i] = sf;
+            s.largest[i] = quantize_band(ics.spectrum + start, s.xpow + start, ics.band_width[i],
+                                         sf, ics.quantized + start);
+        }
+    }
 }
 
 // Scalefactors of consecutive coded bands may differ by at most 60. Only raising a
@@ -65,6 +166,12 @@ void RateLoop::enforce_scalefactor_range(int channel) {
     Ics& ics = *channels_[channel];
     Scratch& s = scratch_[channel];
     int order[kMaxCodingBands];
+    auto requantize = [&](int i, int sf) {
+        const int start = ics.band_start[i];
+        ics.scalefactor[i] = sf;
+        s.largest[i] = quantize_band(ics.spectrum + start, s.xpow + start, ics.band_width[i], sf,
+                                     ics.quantized + start);
+    };
     for (int round = 0; round < kMaxCodingBands; ++round) {
         int n = 0;
         for (int g = 0; g < ics.group_count; ++g) {
@@ -79,14 +186,14 @@ void RateLoop::enforce_scalefactor_range(int channel) {
         for (int k = n - 2; k >= 0; --k) {
             const int floor_sf = ics.scalefactor[order[k + 1]] - kScalefactorDiffLimit;
             if (ics.scalefactor[order[k]] < floor_sf) {
-                quantize_band(channel, order[k], floor_sf);
+                requantize(order[k], floor_sf);
                 changed = true;
             }
         }
         for (int k = 1; k < n; ++k) {
             const int floor_sf = ics.scalefactor[order[k - 1]] - kScalefactorDiffLimit;
             if (ics.scalefactor[order[k]] < floor_sf) {
-                quantize_band(channel, order[k], floor_sf);
+                requantize(order[k], floor_sf);
                 changed = true;
             }
         }
@@ -117,8 +224,9 @@ int RateLoop::count_channel_bits(int channel) {
             if (s.largest[i] == 0) {
                 // A zero band inside a coded section still carries a scalefactor
                 // (difference 0, one bit).
-                cost[1] += 1;
-                cost[2] += 1;
+                for (int book = 1; book < kNumSpectralBooks; ++book) {
+                    cost[book] += 1;
+                }
             }
         }
         bits += choose_sections(s.band_bits + g * ics.bands_per_group * kNumSpectralBooks,
@@ -165,98 +273,124 @@ int RateLoop::count_channel_bits(int channel) {
     return bits;
 }
 
-int RateLoop::evaluate(int channel, int offset, int low_offset, int split) {
-    Ics& ics = *channels_[channel];
-    Scratch& s = scratch_[channel];
-    for (int g = 0; g < ics.group_count; ++g) {
-        for (int b = 0; b < ics.max_sfb; ++b) {
-            const int i = g * ics.bands_per_group + b;
-            const int start = ics.band_start[i];
-            const int band_offset = b < split ? low_offset : offset;
-            if (b >= s.coded_limit[g] || static_cast<float>(band_offset) >= s.drop_offset[i]) {
-                std::fill(ics.quantized + start, ics.quantized + start + ics.band_width[i], 0);
-                s.largest[i] = 0;
-                ics.scalefactor[i] = 0;
-                continue;
-            }
-            const int sf = std::clamp(static_cast<int>(std::lround(s.base_sf[i] + band_offset)),
-                                      s.min_sf[i], kMaxScalefactor);
-            quantize_band(channel, i, sf);
-        }
-    }
-    enforce_scalefactor_range(channel);
-    return count_channel_bits(channel);
-}
-
-int RateLoop::evaluate_all(int offset, int low_offset, int split) {
+// Codes every channel at `lambda`; returns the exact bits.
+int RateLoop::solve(float lambda) {
     int bits = 0;
     for (int c = 0; c < count_; ++c) {
-        bits += evaluate(c, offset, low_offset, split);
+        const Ics& ics = *channels_[c];
+        Scratch& s = scratch_[c];
+        for (int g = 0; g < ics.group_count; ++g) {
+            for (int b = 0; b < s.coded_limit[g]; ++b) {
+                choose(c, g * ics.bands_per_group + b, lambda);
+            }
+        }
+        quantize_chosen(c);
+        enforce_scalefactor_range(c);
+        bits += count_channel_bits(c);
     }
     return bits;
 }
 
-int RateLoop::run(int target_bits, int max_bits) {
-    target_bits = std::min(target_bits, max_bits);
-    // Bracket the answer starting from the previous frame's offset, then bisect.
-    int good = kMaxOffset + 1;  // smallest offset known to fit
-    int bad = kMinOffset - 1;   // largest offset known not to fit
-    int probe = std::clamp(offset_, kMinOffset, kMaxOffset);
-    int step = 4;
-    if (evaluate_all(probe, probe, 0) <= target_bits) {
-        good = probe;
-        while (good > kMinOffset) {
-            probe = std::max(kMinOffset, good - step);
-            step *= 2;
-            if (evaluate_all(probe, probe, 0) <= target_bits) {
-                good = probe;
-            } else {
-                bad = probe;
-                break;
-            }
+// Finds a lambda whose bits lie within [low, high], close to the limit that `bits` (at
+// `lambda`) missed: a frame with too many bits should still use about all it may, one
+// with too few only as many more as it must. Bits fall roughly linearly with log lambda,
+// so the search steps by the deficit over an estimated slope until it has the limits
+// bracketed, then interpolates within the bracket (keeping a tenth of it clear of either
+// end, so it cannot stall at one side). Never exceeding `high` comes first: failing all
+// else it settles for fewer bits than `low`. Leaves the frame coded at the returned
+// lambda and sets `*bits` to its cost.
+float RateLoop::search(float lambda, int low, int high, int* bits) {
+    const bool too_many = *bits > high;
+    const int goal = too_many ? high : low;
+    const int tolerance = std::max(32, goal / 50);
+    // The best solution so far: within both limits if possible, then closest to `goal`.
+    float best_x = 0.0f;
+    int best_bits = -1;
+    auto consider = [&](float x, int b) {
+        if (b > high) {
+            return;
         }
-    } else {
-        bad = probe;
-        while (bad < kMaxOffset) {
-            probe = std::min(kMaxOffset, bad + step);
-            step *= 2;
-            if (evaluate_all(probe, probe, 0) <= target_bits) {
-                good = probe;
-                break;
-            }
-            bad = probe;
+        const bool fits = b >= low;
+        const bool best_fits = best_bits >= low;
+        if (best_bits < 0 || (fits && !best_fits) ||
+            (fits == best_fits && std::abs(b - goal) < std::abs(best_bits - goal))) {
+            best_x = x;
+            best_bits = b;
         }
-    }
-    while (good - bad > 1 && good <= kMaxOffset && bad >= kMinOffset) {
-        const int mid = bad + (good - bad) / 2;
-        if (evaluate_all(mid, mid, 0) <= target_bits) {
-            good = mid;
+    };
+    // Brackets in x = log2 lambda: more bits than `goal` at `more_x`, fewer at `fewer_x`.
+    float x = std::log2(lambda);
+    consider(x, *bits);
+    float more_x = x;
+    int more_bits = *bits;
+    float fewer_x = x;
+    int fewer_bits = *bits;
+    bool have_more = too_many;
+    bool have_fewer = !too_many;
+    float slope = std::max(64.0f, static_cast<float>(*bits) / 6.0f);  // bits per octave
+    float reach = 1.0f;
+    int last_bits = *bits;
+    for (int step = 0; step < kSearchSteps; ++step) {
+        if (have_more && have_fewer) {
+            const float t = static_cast<float>(more_bits - goal) /
+                            static_cast<float>(std::max(1, more_bits - fewer_bits));
+            x = more_x + std::clamp(t, 0.1f, 0.9f) * (fewer_x - more_x);
         } else {
-            bad = mid;
+            const float from_x = have_more ? more_x : fewer_x;
+            const int from_bits = have_more ? more_bits : fewer_bits;
+            const float octaves = static_cast<float>(from_bits - goal) / slope * reach;
+            x = from_x + std::clamp(octaves, -8.0f, 8.0f) + (have_more ? 0.1f : -0.1f);
+            reach *= 2.0f;  // still unbracketed next time: reach further
         }
-    }
-    if (good > kMaxOffset) {
-        good = kMaxOffset;
-    }
-    offset_ = good;
-    int bits = evaluate_all(good, good, 0);
-    // One offset step can be a big jump in bits (whole bands appear or vanish together).
-    // Spend what is left between the two: the lowest bands, which usually matter most, get
-    // the finer offset as far up as the budget allows.
-    if (bad >= kMinOffset && bits < target_bits) {
-        int fits = 0;
-        int too_many = kMaxLongBands + 1;
-        while (too_many - fits > 1) {
-            const int split = (fits + too_many) / 2;
-            if (evaluate_all(good, bad, split) <= target_bits) {
-                fits = split;
-            } else {
-                too_many = split;
+        x = std::clamp(x, std::log2(kMinLambda), std::log2(kMaxLambda));
+        last_bits = solve(std::exp2(x));
+        consider(x, last_bits);
+        if (last_bits >= low && last_bits <= high && std::abs(last_bits - goal) <= tolerance) {
+            break;
+        }
+        if (last_bits > goal) {
+            if (have_more && last_bits < more_bits && more_x < x) {
+                slope = std::max(slope, static_cast<float>(more_bits - last_bits) / (x - more_x));
             }
+            more_x = x;
+            more_bits = last_bits;
+            have_more = true;
+        } else {
+            fewer_x = x;
+            fewer_bits = last_bits;
+            have_fewer = true;
         }
-        bits = fits > 0 ? evaluate_all(good, bad, fits) : evaluate_all(good, good, 0);
     }
-    // Even the coarsest offset too expensive: stop coding the highest bands until it fits.
+    if (best_bits < 0) {
+        // Nothing fitted: the largest lambda codes (next to) nothing.
+        best_x = std::log2(kMaxLambda);
+        best_bits = solve(kMaxLambda);
+    } else if (best_x != x || best_bits != last_bits) {
+        best_bits = solve(std::exp2(best_x));
+    }
+    *bits = best_bits;
+    return std::exp2(best_x);
+}
+
+int RateLoop::run(const FrameBudget& budget) {
+    const int max_bits = std::max(0, budget.max);
+    const int min_bits = std::min(std::max(0, budget.min), max_bits);
+    const int target = std::clamp(budget.target, 1, std::max(1, max_bits));
+    int low = min_bits;
+    int high = max_bits;
+    if (lambda_ <= 0.0f) {
+        // First frame: no history, so aim at the target itself.
+        lambda_ = 0.1f;
+        low = std::max(low, target * 9 / 10);
+        high = std::min(high, target);
+    }
+    float lambda = lambda_;
+    int bits = solve(lambda);
+    if (bits > high || bits < low) {
+        lambda = search(lambda, low, high, &bits);
+    }
+    // Even coding nothing too expensive (only with absurd budgets): stop coding the
+    // highest bands until it fits.
     while (bits > max_bits) {
         bool cut = false;
         for (int c = 0; c < count_; ++c) {
@@ -268,11 +402,20 @@ int RateLoop::run(int target_bits, int max_bits) {
                 }
             }
         }
-        bits = evaluate_all(good, good, 0);
+        bits = solve(lambda);
         if (!cut) {
             break;
         }
     }
+    // Follow the average rate: a frame over its target makes bits dearer for the next.
+    // (From the steady lambda, not from one the limits forced on this frame: a frame
+    // squeezed by an empty reservoir must not starve the frames after it.)
+    const float deviation =
+        std::clamp(static_cast<float>(bits - target) / static_cast<float>(target), -1.0f, 1.0f);
+    const float gain =
+        kLambdaGain + (1.0f - kLambdaGain) * std::exp(-static_cast<float>(frames_) / kSettleFrames);
+    lambda_ = std::clamp(lambda_ * std::exp2(gain * deviation), kMinLambda, kMaxLambda);
+    ++frames_;
     return bits;
 }
 

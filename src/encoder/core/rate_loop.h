@@ -1,57 +1,87 @@
 // Chooses scalefactors, quantised values and codebooks for all channels of a frame under
-// a bit budget.
+// a bit budget, minimising the perceptual distortion
+//     D = sum over bands of weight * noise / threshold
+// (the noise-to-mask ratio integrated over the Bark scale, see psycho.h) for the bits spent.
 //
-// Each band starts from the scalefactor at which its quantisation noise should equal the
-// psychoacoustic threshold. One common offset, in scalefactor steps, then moves every
-// band's noise up or down together (each step is 1.13 dB), so all bands keep the same
-// noise-to-mask ratio while the frame's exact cost follows the offset. A bracketing and
-// bisection search finds the smallest offset whose exact cost fits the budget; the bits
-// left below the budget then buy the next finer offset for as many of the lowest bands as
-// they pay for. Bands whose whole energy lies below their (offset) threshold are not
-// coded at all.
+// It uses a Lagrange multiplier lambda: every band takes, on its own, the scalefactor (or
+// no coding at all) that minimises weight * noise / threshold + lambda * bits, with the
+// band's exact quantisation noise and Huffman cost at that scalefactor. All bands then
+// get the same return for their last bit, which is the best D for the bits spent. Noise
+// and cost are cached per band and scalefactor for the frame, so the few lambdas a frame
+// tries cost little more than one.
+//
+// Lambda carries over from frame to frame and follows the average rate, so a hard frame
+// (an attack, a dense chord) gets more bits than an easy one at the same trade-off; only
+// when a frame's bits leave the budget's limits is lambda searched for that frame.
 #pragma once
 
+#include <cstdint>
+#include <memory>
+
+#include "core/huffman.h"
 #include "core/ics.h"
 
 namespace brevix::aac {
 
+struct FrameBudget {
+    int target = 0;  // bits the frame would use at the average rate (steers lambda)
+    int min = 0;     // spend at least this when the frame can use it (else it is padding)
+    int max = 0;     // never more
+};
+
 class RateLoop {
 public:
-    // Prepares per-band statistics for `count` channels (call once per frame after the
-    // spectra and thresholds are final).
+    RateLoop();
+    ~RateLoop();
+    RateLoop(const RateLoop&) = delete;
+    RateLoop& operator=(const RateLoop&) = delete;
+
+    // Takes the channels of a frame (spectra, energies, thresholds and weights final).
     void prepare(Ics* const* channels, int count);
 
-    // Quantises all prepared channels so their scalefactor, section and spectral bits sum
-    // to at most `target_bits` where possible, never more than `max_bits` (bands are
-    // dropped from the top if even the coarsest offset does not fit). Returns the bits.
-    int run(int target_bits, int max_bits);
+    // Quantises all prepared channels; their scalefactor, section and spectral bits sum
+    // to at most budget.max (bands are dropped from the top in the unlikely case that
+    // even coding nothing does not fit). Returns those bits.
+    int run(const FrameBudget& budget);
 
-    // Offset chosen in the last run (exposed for tests and diagnostics).
-    int last_offset() const { return offset_; }
+    // The trade-off of the last frame, distortion per bit (for tests and diagnostics).
+    float lambda() const { return lambda_; }
 
 private:
+    static constexpr int kCacheSize = 48;  // scalefactors remembered per band
+    static constexpr int kNotCoded = -1;
+
+    struct Band {
+        float inverse_mask;  // weight / threshold: distortion per unit of noise
+        float energy;        // the noise when the band is not coded
+        float sum_sqrt;      // sum of sqrt|x|, for the noise-to-scalefactor estimate
+        int min_sf;          // below this a value would exceed the largest codable one
+        int cache_base;      // scalefactor of cache slot 0
+        int chosen;          // scalefactor, or kNotCoded
+    };
     struct Scratch {
         float xpow[kFrameLength];
-        float base_sf[kMaxCodingBands];
-        float drop_offset[kMaxCodingBands];  // offsets at or above this leave the band out
-        int min_sf[kMaxCodingBands];
+        Band band[kMaxCodingBands];
+        std::int16_t cached_bits[kMaxCodingBands][kCacheSize];  // -1: not computed yet
+        float cached_noise[kMaxCodingBands][kCacheSize];
         int largest[kMaxCodingBands];
         int band_bits[kMaxCodingBands * kNumSpectralBooks];
         int coded_limit[kNumShortWindows];  // bands coded per group (max_sfb unless cut)
     };
 
-    // Quantises with `low_offset` for bands below `split` (in each window group) and
-    // `offset` above; returns the channel's bits.
-    int evaluate(int channel, int offset, int low_offset, int split);
-    int evaluate_all(int offset, int low_offset, int split);
-    void quantize_band(int channel, int band, int scalefactor);
+    int solve(float lambda);
+    float search(float lambda, int low, int high, int* bits);
+    void choose(int channel, int band, float lambda);
+    void measure(int channel, int band, int scalefactor, int* bits, float* noise);
+    void quantize_chosen(int channel);
     void enforce_scalefactor_range(int channel);
     int count_channel_bits(int channel);
 
     Ics* channels_[kMaxChannels] = {};
-    Scratch scratch_[kMaxChannels];
+    std::unique_ptr<Scratch[]> scratch_;  // one per channel; too large for the stack
     int count_ = 0;
-    int offset_ = 0;
+    float lambda_ = 0.0f;  // 0 until the first frame has set it
+    int frames_ = 0;       // frames coded so far
 };
 
 }  // namespace brevix::aac
