@@ -10,9 +10,9 @@ packages=(
     ffmpeg faad
 )
 
+# Wine's 32-bit half comes from the i386 architecture.
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
-    apt_updated=no
 fi
 
 missing=()
@@ -25,4 +25,3 @@ if ((${#missing[@]})); then
     apt-get update -q
     DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
-: "${apt_updated:=}"
