@@ -27,17 +27,8 @@ struct Case {
     double min_snr_db;
 };
 
-class DecodeTest : public ::testing::Test {
+class DecodeTest : public ReferenceDecoderTest {
 protected:
-    static void SetUpTestSuite() {
-        decoders_present_ = program_available("ffmpeg") && program_available("faad");
-    }
-    void SetUp() override {
-        if (!decoders_present_) {
-            GTEST_SKIP() << "ffmpeg and faad are needed (apt-get install ffmpeg faad)";
-        }
-    }
-
     // Encodes and decodes `c`, checks everything that holds for any signal, and returns
     // ffmpeg's decoding.
     Decoded round_trip(const Case& c) {
@@ -89,11 +80,8 @@ protected:
         return ff;
     }
 
-    static bool decoders_present_;
     TempDir dir_;
 };
-
-bool DecodeTest::decoders_present_ = false;
 
 constexpr int k44 = 44100;
 constexpr int k48 = 48000;

@@ -16,18 +16,8 @@
 namespace brevix::test {
 namespace {
 
-class Mp4Test : public ::testing::Test {
+class Mp4Test : public ReferenceDecoderTest {
 protected:
-    static void SetUpTestSuite() {
-        tools_present_ = program_available("ffmpeg") && program_available("faad") &&
-                         program_available("ffprobe");
-    }
-    void SetUp() override {
-        if (!tools_present_) {
-            GTEST_SKIP() << "ffmpeg, ffprobe and faad are needed (apt-get install ffmpeg faad)";
-        }
-    }
-
     void encode(const std::string& wav, const std::string& out, std::vector<std::string> switches) {
         std::vector<std::string> args = {mp4_binary(), "-nh"};
         args.insert(args.end(), switches.begin(), switches.end());
@@ -39,11 +29,8 @@ protected:
         EXPECT_EQ(std::string(bytes.begin() + 4, bytes.begin() + 8), "ftyp");
     }
 
-    static bool tools_present_;
     TempDir dir_;
 };
-
-bool Mp4Test::tools_present_ = false;
 
 // Music-like material that no delay can line up with itself: a chord, noise and attacks.
 std::vector<double> material(int n, int rate, std::uint32_t seed) {

@@ -48,17 +48,8 @@ const std::vector<Layout>& layouts() {
     return all;
 }
 
-class MultichannelTest : public ::testing::Test {
+class MultichannelTest : public ReferenceDecoderTest {
 protected:
-    static void SetUpTestSuite() {
-        decoders_present_ = program_available("ffmpeg") && program_available("faad");
-    }
-    void SetUp() override {
-        if (!decoders_present_) {
-            GTEST_SKIP() << "ffmpeg and faad are needed (apt-get install ffmpeg faad)";
-        }
-    }
-
     // Encodes the layout's test signal at `bit_rate` into `extension`'s container and
     // checks both decodings channel by channel: each source channel's SNR at its place
     // must reach `min_snr_db` (about 5 dB below what the encoder achieves today; a channel
@@ -121,11 +112,8 @@ protected:
         }
     }
 
-    static bool decoders_present_;
     TempDir dir_;
 };
-
-bool MultichannelTest::decoders_present_ = false;
 
 TEST_F(MultichannelTest, EveryChannelArrivesAtItsPlace) {
     for (const Layout& layout : layouts()) {

@@ -123,4 +123,11 @@ double energy_ratio_db(const std::vector<double>& source, const std::vector<doub
     return 10.0 * std::log10((d + 1e-9) / (s + 1e-9));
 }
 
+void ReferenceDecoderTest::SetUp() {
+    for (const char* program : {"ffmpeg", "ffprobe", "faad"}) {
+        ASSERT_TRUE(program_available(program))
+            << program << " is needed to check the encoder's output (apt-get install ffmpeg faad)";
+    }
+}
+
 }  // namespace brevix::test

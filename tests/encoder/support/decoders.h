@@ -2,12 +2,22 @@
 // compare their output with the source.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
 
 namespace brevix::test {
+
+// Base of the tests that check the encoder's output with the reference programs (ffmpeg,
+// ffprobe, faad). The test command installs them, so a missing one fails the test with a
+// clear message instead of letting it pass unchecked.
+class ReferenceDecoderTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+};
 
 struct Decoded {
     bool ok = false;
