@@ -1,5 +1,7 @@
 #include "support/resources.h"
 
+#include "support/window.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -69,19 +71,6 @@ public:
             return "#" + std::to_string(u16());
         }
         return wide_string();
-    }
-
-    static std::string narrow(const std::wstring& wide) {
-        if (wide.empty())
-            return {};
-        const int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()),
-                                          nullptr, 0, nullptr, nullptr);
-        if (n <= 0)
-            return {};
-        std::string text(static_cast<std::size_t>(n), '\0');
-        WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &text[0], n,
-                            nullptr, nullptr);
-        return text;
     }
 
 private:

@@ -25,19 +25,6 @@ BOOL CALLBACK collect_top_level(HWND hwnd, LPARAM lparam) {
     return TRUE;
 }
 
-std::string narrow(const std::wstring& wide) {
-    if (wide.empty())
-        return {};
-    const int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()),
-                                      nullptr, 0, nullptr, nullptr);
-    if (n <= 0)
-        return {};
-    std::string text(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &text[0], n, nullptr,
-                        nullptr);
-    return text;
-}
-
 // Class names compare without regard to case, as the system compares them.
 bool same_class(const std::string& a, const std::string& b) {
     return lstrcmpiA(a.c_str(), b.c_str()) == 0;
@@ -50,6 +37,19 @@ std::string hex(DWORD value) {
 }
 
 }  // namespace
+
+std::string narrow(const std::wstring& wide) {
+    if (wide.empty())
+        return {};
+    const int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()),
+                                      nullptr, 0, nullptr, nullptr);
+    if (n <= 0)
+        return {};
+    std::string text(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &text[0], n, nullptr,
+                        nullptr);
+    return text;
+}
 
 LRESULT send(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     DWORD_PTR result = 0;

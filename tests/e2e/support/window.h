@@ -25,6 +25,8 @@ struct WindowFacts {
 std::string class_name(HWND hwnd);
 // The window's text by WM_GETTEXT (works across processes for every control class).
 std::string window_text(HWND hwnd);
+// Wide text in the system's ANSI code page.
+std::string narrow(const std::wstring& wide);
 DWORD style(HWND hwnd);
 DWORD ex_style(HWND hwnd);
 RECT window_rect(HWND hwnd);
