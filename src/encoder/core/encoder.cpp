@@ -61,6 +61,16 @@ int max_bit_rate(int sample_rate, int channels) {
            channels;
 }
 
+void check_bit_rate(int bit_rate, int sample_rate, int channels) {
+    const int low = min_bit_rate(channels);
+    const int high = max_bit_rate(sample_rate, channels);
+    if (bit_rate < low || bit_rate > high) {
+        throw std::invalid_argument("bit rate " + std::to_string(bit_rate) + " bits/s is outside " +
+                                    std::to_string(low) + ".." + std::to_string(high) +
+                                    " for this input");
+    }
+}
+
 int default_bandwidth(int rate, int sample_rate) {
     int hz = kBandwidthTable[0].hz;
     const int points = static_cast<int>(sizeof(kBandwidthTable) / sizeof(kBandwidthTable[0]));
@@ -95,13 +105,7 @@ Encoder::Encoder(const EncoderConfig& config, int container_bits_per_frame)
                                     " Hz is not supported (44100 or 48000 Hz)");
     }
     layout_ = element_layout(config.channels);  // throws for unsupported counts
-    const int low = min_bit_rate(config.channels);
-    const int high = max_bit_rate(config.sample_rate, config.channels);
-    if (config.bit_rate < low || config.bit_rate > high) {
-        throw std::invalid_argument("bit rate " + std::to_string(config.bit_rate) + " is outside " +
-                                    std::to_string(low) + ".." + std::to_string(high) +
-                                    " bits/s for this input");
-    }
+    check_bit_rate(config.bit_rate, config.sample_rate, config.channels);
     // The LFE channel's few lines cost next to nothing: the rate is shared by the others.
     const bool has_lfe = layout_.elements[layout_.count - 1].id == ElementId::kLfe;
     const int full_band_channels = config.channels - (has_lfe ? 1 : 0);

@@ -46,6 +46,9 @@ public:
 // Bit-rate limits for a configuration, bits per second over all channels.
 int min_bit_rate(int channels);
 int max_bit_rate(int sample_rate, int channels);
+// Throws std::invalid_argument, naming the allowed range, when `bit_rate` lies outside
+// min_bit_rate..max_bit_rate.
+void check_bit_rate(int bit_rate, int sample_rate, int channels);
 // Audio bandwidth the encoder keeps at a given rate per channel.
 int default_bandwidth(int bit_rate_per_channel, int sample_rate);
 

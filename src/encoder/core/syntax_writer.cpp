@@ -1,5 +1,6 @@
 #include "core/syntax_writer.h"
 
+#include "core/block_switch.h"
 #include "core/huffman.h"
 
 namespace brevix::aac {
@@ -14,16 +15,7 @@ void write_ics_info(BitWriter& out, const Ics& ics) {
     out.put(static_cast<std::uint32_t>(ics.shape), 1);
     if (ics.is_short()) {
         out.put(static_cast<std::uint32_t>(ics.max_sfb), 4);
-        unsigned grouping = 0;
-        int window = 0;
-        for (int g = 0; g < ics.group_count; ++g) {
-            for (int i = 0; i < ics.group_length[g]; ++i, ++window) {
-                if (window > 0) {
-                    grouping = (grouping << 1) | (i > 0 ? 1u : 0u);
-                }
-            }
-        }
-        out.put(grouping, 7);
+        out.put(grouping_bits(ics.group_length, ics.group_count), 7);
     } else {
         out.put(static_cast<std::uint32_t>(ics.max_sfb), 6);
         out.put(0, 1);  // no prediction data (Main profile predictors stay unused)

@@ -46,14 +46,7 @@ void encode(const Options& options, ProgressReporter& progress) {
     const aac::StreamInfo info{config.profile, config.sample_rate, config.channels};
 
     // Check the settings before anything is created on disk.
-    if (config.bit_rate < aac::min_bit_rate(config.channels) ||
-        config.bit_rate > aac::max_bit_rate(config.sample_rate, config.channels)) {
-        throw std::runtime_error(
-            "bit rate " + std::to_string(config.bit_rate) + " bits/s is outside " +
-            std::to_string(aac::min_bit_rate(config.channels)) + ".." +
-            std::to_string(aac::max_bit_rate(config.sample_rate, config.channels)) +
-            " for this input");
-    }
+    aac::check_bit_rate(config.bit_rate, config.sample_rate, config.channels);
 
     OutputFile output(options.output);
     std::unique_ptr<aac::ContainerWriter> container;

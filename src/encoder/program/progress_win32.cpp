@@ -12,12 +12,14 @@
 #include <string>
 
 #include "program/platform.h"
+#include "res/resource.h"
 
 namespace brevix::mp4 {
 namespace {
 
-constexpr int kProgressBarId = 1021;
-constexpr int kStatusTextId = 1025;
+// The progress window's controls, as the front end's resource script defines them.
+constexpr int kProgressBarId = IDC_PROGRESS_BAR;
+constexpr int kStatusTextId = IDC_STATUS_LINE;
 constexpr UINT kTimeoutMs = 250;
 constexpr const char* kCaption = "MPEG-4 Encoder";
 
