@@ -6,12 +6,14 @@
 #include <array>
 #include <cstdint>
 
+#include "res/resource.h"
+
 namespace brevix::job {
 
 // Control identifiers of the profile buttons, stored as the profile selector.
-constexpr std::int32_t kProfileMain = 1010;
-constexpr std::int32_t kProfileLc = 1012;
-constexpr std::int32_t kProfileSsr = 1013;
+constexpr std::int32_t kProfileMain = IDC_PROFILE_MAIN;
+constexpr std::int32_t kProfileLc = IDC_PROFILE_LC;
+constexpr std::int32_t kProfileSsr = IDC_PROFILE_SSR;
 
 constexpr std::size_t kPathBufferSize = 512;      // characters including the terminator
 constexpr std::size_t kCommandBufferSize = 1024;  // characters including the terminator

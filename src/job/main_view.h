@@ -6,17 +6,20 @@
 #include <optional>
 #include <string>
 
+#include "res/resource.h"
+
 namespace brevix::job {
 
-// Control identifiers of the main window that the handlers touch.
+// Control identifiers of the main window that the handlers touch (the resource header is
+// plain preprocessor definitions, shared with the resource script).
 enum ControlId : int {
-    kInputDisplay = 1008,
-    kOutputDisplay = 1009,
-    kMainButton = 1010,
-    kBitRateList = 1011,
-    kLcButton = 1012,
-    kSsrButton = 1013,
-    kFormatDisplay = 1016,
+    kInputDisplay = IDC_INPUT_DISPLAY,
+    kOutputDisplay = IDC_OUTPUT_DISPLAY,
+    kMainButton = IDC_PROFILE_MAIN,
+    kBitRateList = IDC_BITRATE_LIST,
+    kLcButton = IDC_PROFILE_LC,
+    kSsrButton = IDC_PROFILE_SSR,
+    kFormatDisplay = IDC_FORMAT_DISPLAY,
 };
 
 enum class MessageIcon { kNone, kExclamation };
