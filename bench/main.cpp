@@ -19,6 +19,8 @@
 #include "bench/child_process.h"
 #include "bench/clips.h"
 #include "bench/nmr.h"
+#include "bench/temp_folder.h"
+#include "bench/wav_file.h"
 
 namespace brevix::bench {
 namespace {
@@ -131,67 +133,18 @@ Options parse(int argc, char** argv) {
     return o;
 }
 
-// The working folder: a fresh temporary one removed at the end, or the one asked for.
-class WorkDir {
-public:
-    explicit WorkDir(const std::string& keep) {
-        if (!keep.empty()) {
-            fs::create_directories(keep);
-            path_ = keep;
-            return;
-        }
-        std::string pattern = (fs::temp_directory_path() / "aac_bench.XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("cannot create a temporary folder");
-        }
-        path_ = pattern;
-        remove_ = true;
-    }
-    ~WorkDir() {
-        if (remove_) {
-            std::error_code ignored;
-            fs::remove_all(path_, ignored);
-        }
-    }
-    WorkDir(const WorkDir&) = delete;
-    WorkDir& operator=(const WorkDir&) = delete;
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    fs::path path_;
-    bool remove_ = false;
-};
-
 // Writes 16-bit stereo PCM and returns the samples as written (16-bit scale), which is
 // what both encoders see and what the decoded output is compared with.
 std::vector<std::vector<float>> write_wav(const std::string& path, const Clip& clip) {
-    std::vector<std::vector<float>> written(2);
-    std::string data;
-    for (std::size_t i = 0; i < clip.left.size(); ++i) {
-        for (int c = 0; c < 2; ++c) {
-            const float v = (c == 0 ? clip.left : clip.right)[i];
-            const long q = std::clamp(std::lround(v * 32768.0f), -32768L, 32767L);
-            written[static_cast<std::size_t>(c)].push_back(static_cast<float>(q));
-            data.push_back(static_cast<char>(q & 0xFF));
-            data.push_back(static_cast<char>((q >> 8) & 0xFF));
-        }
-    }
-    auto u32 = [](std::uint32_t v) {
-        return std::string{static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
-                           static_cast<char>((v >> 16) & 0xFF), static_cast<char>(v >> 24)};
-    };
-    auto u16 = [](std::uint16_t v) {
-        return std::string{static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};
-    };
-    const auto rate = static_cast<std::uint32_t>(clip.sample_rate);
-    const std::string header = "RIFF" + u32(static_cast<std::uint32_t>(36 + data.size())) +
-                               "WAVEfmt " + u32(16) + u16(1) + u16(2) + u32(rate) + u32(rate * 4) +
-                               u16(4) + u16(16) + "data" +
-                               u32(static_cast<std::uint32_t>(data.size()));
-    std::ofstream out(path, std::ios::binary);
-    out << header << data;
-    if (!out) {
+    const std::vector<std::vector<float>> channels = {clip.left, clip.right};
+    if (!wav::write_file(path, wav::file(channels, clip.sample_rate))) {
         throw std::runtime_error("cannot write " + path);
+    }
+    std::vector<std::vector<float>> written = channels;
+    for (auto& channel : written) {
+        for (float& v : channel) {
+            v = static_cast<float>(wav::quantize(v, 16));
+        }
     }
     return written;
 }
@@ -368,7 +321,7 @@ void print_summary(const std::vector<Row>& rows, const std::vector<int>& rates,
 }
 
 // Both encoders of one row, coding `wav` at `rate` into `tag`_ours.aac / _ffmpeg.aac.
-std::vector<EncoderRun> encoders_for(const Options& o, const WorkDir& dir, const std::string& wav,
+std::vector<EncoderRun> encoders_for(const Options& o, const TempFolder& dir, const std::string& wav,
                                      const std::string& tag, int rate) {
     std::vector<std::string> ffmpeg_argv = {
         o.ffmpeg, "-nostdin", "-v",   "error", "-y",   "-threads",           "1",
@@ -391,7 +344,7 @@ int run(Launcher& launcher, const Options& o) {
     if (!program_available(o.ffmpeg)) {
         throw std::runtime_error("ffmpeg is needed as reference encoder and decoder");
     }
-    WorkDir dir(o.keep);
+    const TempFolder dir = o.keep.empty() ? TempFolder() : TempFolder(o.keep);
     // What each program costs to start and stop: a clip of one frame of silence.
     Clip blank;
     blank.left.assign(1024, 0.0f);
