@@ -5,9 +5,17 @@
 #include <utility>
 #include <vector>
 
-#include "wav_builder.h"
+#include "bench/wav_file.h"
 
-using namespace brevix::testing;
+using namespace brevix::wav;
+
+namespace {
+
+Bytes pcm_file(int channels, int rate, int bits = 16, int tag = 1) {
+    return file({tag, channels, rate, bits}, Bytes(64, 0x11));
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -18,29 +26,29 @@ int main(int argc, char** argv) {
 
     Bytes odd_chunks = chunk("LIST", Bytes(3, 'x'));
     append(odd_chunks, chunk("bext", Bytes(1, 'y')));
-    append(odd_chunks, chunk("fmt ", format_data(1, 2, 44100)));
+    append(odd_chunks, chunk("fmt ", format_data({1, 2, 44100})));
 
-    Bytes other_riff_first = riff("AVI ", chunk("fmt ", format_data(1, 1, 44100)));
-    append(other_riff_first, wav(1, 1, 44100));
+    Bytes other_riff_first = riff("AVI ", chunk("fmt ", format_data({1, 1, 44100})));
+    append(other_riff_first, pcm_file(1, 44100));
 
-    Bytes short_fmt = format_data(1, 2, 44100);
+    Bytes short_fmt = format_data({1, 2, 44100});
     short_fmt.resize(6);
 
-    Bytes huge_fmt = format_data(1, 2, 44100);
+    Bytes huge_fmt = format_data({1, 2, 44100});
     huge_fmt.resize(70000, 0);
 
-    Bytes truncated = wav(1, 2, 44100);
+    Bytes truncated = pcm_file(2, 44100);
     truncated.resize(26);
 
     Bytes outside = riff("WAVE", chunk("data", Bytes(4, 0)));
-    append(outside, chunk("fmt ", format_data(1, 2, 44100)));
+    append(outside, chunk("fmt ", format_data({1, 2, 44100})));
 
     const std::vector<std::pair<const char*, Bytes>> seeds = {
-        {"mono.wav", wav(1, 1, 44100)},
-        {"stereo.wav", wav(1, 2, 44100)},
-        {"six_channels.wav", wav(1, 6, 44100)},
-        {"rate_48000.wav", wav(1, 2, 48000, 24)},
-        {"float.wav", wav(3, 2, 44100, 32)},
+        {"mono.wav", pcm_file(1, 44100)},
+        {"stereo.wav", pcm_file(2, 44100)},
+        {"six_channels.wav", pcm_file(6, 44100)},
+        {"rate_48000.wav", pcm_file(2, 48000, 24)},
+        {"float.wav", pcm_file(2, 44100, 32, 3)},
         {"odd_chunks.wav", riff("WAVE", odd_chunks)},
         {"other_riff_first.wav", other_riff_first},
         {"no_fmt.wav", riff("WAVE", chunk("data", Bytes(16, 0)))},

@@ -1,5 +1,5 @@
-// A MainView for tests: keeps the state a real main window would show and records every
-// call in order, one line per call, so tests can check both the outcome and the sequence.
+// A MainView for tests: keeps what a real main window would show and records every call in
+// order, one line per call, so a test checks both the outcome and the sequence.
 #pragma once
 
 #include <deque>
@@ -20,25 +20,17 @@ public:
         MessageIcon icon;
     };
 
-    // What the file dialogs answer, one per call; an empty optional is Cancel.
-    std::deque<std::optional<std::string>> open_answers;
-    std::deque<std::optional<std::string>> save_answers;
-
-    std::map<int, std::string> texts;
-    std::map<int, bool> checks;
+    std::deque<std::optional<std::string>> answers;  // the file dialogs' answers; empty: Cancel
+    std::map<int, std::string> texts{
+        {kInputDisplay, "No file selected"}, {kFormatDisplay, "-"}, {kOutputDisplay, "-"}};
+    std::map<int, bool> checks{{kMainButton, true}, {kLcButton, false}, {kSsrButton, false}};
     std::map<int, bool> enabled;
     std::vector<std::string> list;
     int selection = -1;
     std::vector<Message> messages;
     std::vector<std::string> calls;
 
-    // The main window as it looks after its initialisation.
-    FakeMainView() {
-        texts = {{kInputDisplay, "No file selected"}, {kFormatDisplay, "-"}, {kOutputDisplay, "-"}};
-        checks = {{kMainButton, true}, {kLcButton, false}, {kSsrButton, false}};
-    }
-
-    // What an automatic radio button does before reporting the click.
+    // What an automatic radio button does before it reports the click.
     void click_radio(int button) {
         for (auto& [id, checked] : checks) {
             checked = id == button;
@@ -49,18 +41,12 @@ public:
         texts[id] = text;
         calls.push_back("set_text " + std::to_string(id) + " " + text);
     }
-    std::string text(int id) const override {
-        const auto it = texts.find(id);
-        return it == texts.end() ? std::string() : it->second;
-    }
+    std::string text(int id) const override { return texts.count(id) ? texts.at(id) : ""; }
     void set_check(int id, bool checked) override {
         checks[id] = checked;
         calls.push_back("set_check " + std::to_string(id) + (checked ? " on" : " off"));
     }
-    bool is_checked(int id) const override {
-        const auto it = checks.find(id);
-        return it != checks.end() && it->second;
-    }
+    bool is_checked(int id) const override { return checks.count(id) && checks.at(id); }
     void enable(int id, bool on) override {
         enabled[id] = on;
         calls.push_back("enable " + std::to_string(id) + (on ? " on" : " off"));
@@ -86,22 +72,22 @@ public:
     }
     std::optional<std::string> ask_open_path(const std::string& filter) override {
         calls.push_back("ask_open " + filter);
-        return next(open_answers);
+        return answer();
     }
-    std::optional<std::string> ask_save_path(const std::string& default_extension,
+    std::optional<std::string> ask_save_path(const std::string& extension,
                                              const std::string& filter) override {
-        calls.push_back("ask_save " + default_extension + " " + filter);
-        return next(save_answers);
+        calls.push_back("ask_save " + extension + " " + filter);
+        return answer();
     }
 
 private:
-    static std::optional<std::string> next(std::deque<std::optional<std::string>>& answers) {
+    std::optional<std::string> answer() {
         if (answers.empty()) {
             return std::nullopt;
         }
-        std::optional<std::string> answer = answers.front();
+        std::optional<std::string> next = answers.front();
         answers.pop_front();
-        return answer;
+        return next;
     }
 };
 
