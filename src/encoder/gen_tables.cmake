@@ -12,6 +12,18 @@ if(NOT TABLE_DIR OR NOT OUTPUT)
     message(FATAL_ERROR "gen_tables.cmake needs -DTABLE_DIR=... and -DOUTPUT=...")
 endif()
 
+# The CSV files are the checked standard tables, pinned by SHA256SUMS beside them: an edit
+# to any of them stops the build here.
+file(STRINGS "${TABLE_DIR}/SHA256SUMS" sums)
+foreach(line IN LISTS sums)
+    string(REGEX MATCH "^([0-9a-f]+)  (.+)$" matched "${line}")
+    file(SHA256 "${TABLE_DIR}/${CMAKE_MATCH_2}" actual)
+    if(NOT actual STREQUAL CMAKE_MATCH_1)
+        message(FATAL_ERROR "${TABLE_DIR}/${CMAKE_MATCH_2} differs from the checked table "
+                            "(SHA-256 ${actual}, pinned ${CMAKE_MATCH_1})")
+    endif()
+endforeach()
+
 # Reads a codebook CSV (index,codeword_hex,length) and appends a C++ array to OUT_VAR.
 function(emit_codebook csv_name array_name expected_rows out_var)
     set(path "${TABLE_DIR}/${csv_name}")
