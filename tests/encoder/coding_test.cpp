@@ -1,0 +1,212 @@
+// The encoder's bit-exact parts, read back by the tests' own decoder: the bit writer, every
+// Huffman codebook and the scalefactor book, the bit counts the rate loop relies on, and
+// the sectioning, against an exhaustive reference.
+#include <algorithm>
+#include <random>
+#include <vector>
+
+#include "core/bands.h"
+#include "core/bit_writer.h"
+#include "core/block_switch.h"
+#include "core/huffman.h"
+#include "core/section.h"
+#include "support.h"
+
+namespace brevix::aac {
+namespace {
+
+using test::BitReader;
+
+TEST(BitWriter, WritesMsbFirstAndStopsAtItsCapacity) {
+    std::uint8_t buffer[3] = {0, 0, 0xEE};
+    BitWriter out(buffer, 2);
+    out.put(0x5, 3);
+    out.put(0x1FFF, 13);
+    EXPECT_EQ(buffer[0], 0xBF);
+    EXPECT_EQ(buffer[1], 0xFF);
+    EXPECT_FALSE(out.overflowed());
+    out.put(1, 1);
+    out.align();
+    EXPECT_TRUE(out.overflowed());
+    EXPECT_EQ(out.byte_count(), 2u);
+    EXPECT_EQ(out.bit_count(), 24u);
+    EXPECT_EQ(buffer[2], 0xEE) << "nothing written past the capacity";
+}
+
+// Writes `values` with `book`, checks the exact count and reads them back independently.
+void expect_round_trip(int book, const std::vector<int>& values) {
+    std::vector<std::uint8_t> buffer(values.size() * 8 + 16);
+    BitWriter out(buffer.data(), buffer.size());
+    write_values(out, book, values.data(), static_cast<int>(values.size()));
+    EXPECT_EQ(static_cast<int>(out.bit_count()),
+              count_bits(book, values.data(), static_cast<int>(values.size())))
+        << "book " << book;
+    out.align();
+    BitReader in(buffer.data(), out.byte_count());
+    EXPECT_EQ(test::decode_spectral(book, in, static_cast<int>(values.size())), values)
+        << "book " << book;
+}
+
+TEST(Huffman, EveryBookCodesEveryTupleAndBook11EveryEscape) {
+    for (int book = 1; book <= 11; ++book) {
+        const CodebookInfo& info = codebook_info(book);
+        const int top = info.largest_value;
+        std::vector<int> values;
+        std::vector<int> tuple(static_cast<std::size_t>(info.dimension), -top);
+        for (int j = 0; j >= 0;) {
+            values.insert(values.end(), tuple.begin(), tuple.end());
+            for (j = info.dimension - 1; j >= 0 && tuple[static_cast<std::size_t>(j)] == top; --j) {
+                tuple[static_cast<std::size_t>(j)] = -top;
+            }
+            if (j >= 0) {
+                ++tuple[static_cast<std::size_t>(j)];
+            }
+        }
+        expect_round_trip(book, values);
+    }
+    std::vector<int> large = {16, -16, 17, 31, 32, -33, 255, 256, 4095, 4096, -8191, 8191};
+    std::mt19937 random(7);
+    for (int i = 0; i < 200; ++i) {
+        large.push_back(static_cast<int>(random() % 16383) - 8191);
+    }
+    expect_round_trip(11, large);
+    EXPECT_EQ(escape_bits(31), 5);
+    EXPECT_EQ(escape_bits(32), 7);
+    EXPECT_EQ(escape_bits(8191), 21);
+}
+
+// The rate loop judges bands by cheapest_book_bits() and sections them with
+// count_bits_all_books(): both must agree with count_bits() for every book that can code the
+// values, and a book that cannot must say so.
+TEST(Huffman, FastCostsAgreeWithTheExactCount) {
+    std::mt19937 random(12);
+    for (int largest : {0, 1, 2, 3, 4, 5, 7, 8, 12, 13, 15, 16, 40, 8191}) {
+        for (int trial = 0; trial < 20; ++trial) {
+            std::vector<int> values(32);
+            int peak = 0;
+            for (int& v : values) {
+                v = largest == 0 ? 0 : static_cast<int>(random() % (largest + 1));
+                v = random() % 2 ? -v : v;
+                peak = std::max(peak, std::abs(v));
+            }
+            int all[kNumSpectralBooks];
+            count_bits_all_books(values.data(), 32, peak, all);
+            int cheapest = kInfeasibleBits;
+            for (int book = peak == 0 ? 1 : 0; book < kNumSpectralBooks; ++book) {
+                if (all[book] < kInfeasibleBits || peak == 0) {
+                    EXPECT_EQ(all[book], count_bits(book, values.data(), 32))
+                        << book << " " << peak;
+                    cheapest = std::min(cheapest, all[book]);
+                }
+            }
+            EXPECT_EQ(all[0], peak == 0 ? 0 : kInfeasibleBits);
+            EXPECT_EQ(cheapest_book_bits(values.data(), 32, peak), peak == 0 ? 0 : cheapest);
+        }
+    }
+    const int too_big_for_1[4] = {2, 0, 0, 0};
+    const int too_big_for_9[2] = {13, 0};
+    const int too_big_for_11[2] = {8192, 0};
+    EXPECT_EQ(count_bits(1, too_big_for_1, 4), kInfeasibleBits);
+    EXPECT_EQ(count_bits(9, too_big_for_9, 2), kInfeasibleBits);
+    EXPECT_EQ(count_bits(11, too_big_for_11, 2), kInfeasibleBits);
+    EXPECT_EQ(count_bits(kZeroCodebook, too_big_for_1, 4), kInfeasibleBits);
+    int bits[kNumSpectralBooks];
+    count_bits_all_books(too_big_for_9, 2, 13, bits);
+    EXPECT_EQ(std::count(bits, bits + 11, kInfeasibleBits), 11);
+    EXPECT_LT(bits[11], kInfeasibleBits);
+}
+
+TEST(Huffman, ScalefactorDifferencesRoundTripOverTheWholeRange) {
+    std::vector<std::uint8_t> buffer(1024);
+    BitWriter out(buffer.data(), buffer.size());
+    int bits = 0;
+    for (int d = -kScalefactorDiffLimit; d <= kScalefactorDiffLimit; ++d) {
+        write_scalefactor(out, d);
+        bits += scalefactor_bits(d);
+    }
+    EXPECT_EQ(static_cast<int>(out.bit_count()), bits);
+    out.align();
+    BitReader in(buffer.data(), out.byte_count());
+    for (int d = -kScalefactorDiffLimit; d <= kScalefactorDiffLimit; ++d) {
+        EXPECT_EQ(test::decode_codeword(tables::kScalefactorBook, 121, in) - 60, d);
+    }
+}
+
+// A plain dynamic programme over every (start, end, book), as the reference.
+int reference_sectioning_cost(const std::vector<int>& cost, int bands, bool short_window) {
+    std::vector<int> best(static_cast<std::size_t>(bands + 1), 1 << 30);
+    best[0] = 0;
+    for (int end = 1; end <= bands; ++end) {
+        for (int book = 0; book < kNumSpectralBooks; ++book) {
+            int run = 0;
+            for (int start = end - 1; start >= 0; --start) {
+                run += cost[static_cast<std::size_t>(start * kNumSpectralBooks + book)];
+                best[static_cast<std::size_t>(end)] =
+                    std::min(best[static_cast<std::size_t>(end)],
+                             best[static_cast<std::size_t>(start)] + run +
+                                 section_header_bits(end - start, short_window));
+            }
+        }
+    }
+    return best[static_cast<std::size_t>(bands)];
+}
+
+TEST(Sectioning, FindsTheCheapestSplitAndBooksWithLengthEscapes) {
+    EXPECT_EQ(section_header_bits(30, false), 4 + 5);
+    EXPECT_EQ(section_header_bits(31, false), 4 + 10);
+    EXPECT_EQ(section_header_bits(6, true), 4 + 3);
+    EXPECT_EQ(section_header_bits(14, true), 4 + 9);
+    std::mt19937 random(11);
+    int escaped = 0;
+    for (int trial = 0; trial < 100; ++trial) {
+        const bool short_window = trial % 2 == 1;
+        const int bands = trial < 60 ? 1 + trial % 12 : (short_window ? 14 : 49);
+        // One book a little cheaper than the rest favours long sections, with escapes.
+        const int favourite = 1 + trial % 11;
+        std::vector<int> cost(static_cast<std::size_t>(bands * kNumSpectralBooks));
+        for (int b = 0; b < bands; ++b) {
+            const int smallest_book = trial < 60 ? static_cast<int>(random() % 12) : trial % 4 / 2;
+            for (int book = 0; book < kNumSpectralBooks; ++book) {
+                cost[static_cast<std::size_t>(b * kNumSpectralBooks + book)] =
+                    book < smallest_book ? kInfeasibleBits
+                                         : static_cast<int>(random() % 40) / (trial < 60 ? 1 : 7) +
+                                               (book == favourite || trial < 60 ? 0 : 2);
+            }
+        }
+        Section sections[kMaxLongBands];
+        int count = 0;
+        const int total = choose_sections(cost.data(), bands, short_window, sections, &count);
+        EXPECT_EQ(total, reference_sectioning_cost(cost, bands, short_window)) << trial;
+        // The sections tile the bands in order, and their cost adds up.
+        int next = 0;
+        int sum = 0;
+        for (const Section& s : std::vector<Section>(sections, sections + count)) {
+            EXPECT_EQ(s.start, next);
+            EXPECT_GT(s.end, s.start);
+            for (int b = s.start; b < s.end; ++b) {
+                sum += cost[static_cast<std::size_t>(b * kNumSpectralBooks + s.book)];
+            }
+            sum += section_header_bits(s.end - s.start, short_window);
+            escaped += s.end - s.start >= (short_window ? 7 : 31);
+            next = s.end;
+        }
+        EXPECT_EQ(next, bands);
+        EXPECT_EQ(sum, total);
+    }
+    EXPECT_GT(escaped, 10);
+}
+
+TEST(Grouping, SplitsAtEnergyJumpsAndEncodesTheField) {
+    const float flat[8] = {1e6f, 1e6f, 1.2e6f, 0.9e6f, 1e6f, 1e6f, 1e6f, 1e6f};
+    int lengths[8];
+    ASSERT_EQ(group_short_windows(flat, lengths), 1);
+    EXPECT_EQ(grouping_bits(lengths, 1), 0x7Fu);
+    const float attack[8] = {1e3f, 1e3f, 1e3f, 1e3f, 1e8f, 2e7f, 1.5e7f, 1e7f};
+    ASSERT_EQ(group_short_windows(attack, lengths), 3);
+    EXPECT_EQ(std::vector<int>(lengths, lengths + 3), (std::vector<int>{4, 1, 3}));
+    // Windows 1-3 continue group 0 (bits 6-4), windows 4 and 5 start groups, 6-7 continue.
+    EXPECT_EQ(grouping_bits(lengths, 3), 0b1110011u);
+}
+
+}  // namespace
+}  // namespace brevix::aac

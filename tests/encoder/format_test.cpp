@@ -1,0 +1,234 @@
+// The encoder's file formats in-process: MP4 files past 4 GiB (sizes, offsets and times
+// grow to 64 bits), the WAV reader on unusual and damaged files, and where each WAV
+// speaker goes.
+#include <cstring>
+#include <stdexcept>
+#include <vector>
+
+#include "core/mp4_writer.h"
+#include "core/speaker_map.h"
+#include "core/wav_reader.h"
+#include "support.h"
+
+namespace brevix::aac {
+namespace {
+
+// Big-endian fields and boxes of an MP4 file, read independently of the writer.
+std::uint64_t be(const std::vector<std::uint8_t>& b, std::uint64_t at, int bytes) {
+    std::uint64_t v = 0;
+    for (int i = 0; i < bytes; ++i) {
+        v = (v << 8) | b.at(at + i);
+    }
+    return v;
+}
+
+// The body offset of the box at `path` ("moov/trak/mdia") in bytes[from, to), checking that
+// every box on the way fits its parent; 0 when there is none.
+std::uint64_t find_box(const std::vector<std::uint8_t>& b, const std::string& path,
+                       std::uint64_t from = 0, std::uint64_t to = 0) {
+    to = to == 0 ? b.size() : to;
+    const std::string name = path.substr(0, path.find('/'));
+    for (std::uint64_t at = from; at + 8 <= to;) {
+        std::uint64_t size = be(b, at, 4);
+        std::uint64_t header = 8;
+        if (size == 1) {
+            size = be(b, at + 8, 8);
+            header = 16;
+        }
+        EXPECT_TRUE(size >= header && at + size <= to) << "box at " << at;
+        if (size < header || at + size > to) {
+            return 0;
+        }
+        if (std::string(b.begin() + at + 4, b.begin() + at + 8) == name) {
+            return name == path ? at + header
+                                : find_box(b, path.substr(name.size() + 1), at + header, at + size);
+        }
+        at += size;
+    }
+    return 0;
+}
+
+// Keeps the start of the file and what comes after a marked position; counts the rest.
+class SparseFile : public ByteSink {
+public:
+    void write(const void* data, std::size_t bytes) override {
+        const auto* p = static_cast<const std::uint8_t*>(data);
+        for (std::size_t i = 0; i < bytes && size + i < head.size(); ++i) {
+            head[size + i] = p[i];
+        }
+        if (keep_tail) {
+            tail.insert(tail.end(), p, p + bytes);
+        }
+        size += bytes;
+    }
+    void write_at(std::uint64_t offset, const void* data, std::size_t bytes) override {
+        ASSERT_LE(offset + bytes, head.size());
+        std::memcpy(head.data() + offset, data, bytes);
+    }
+    std::vector<std::uint8_t> head = std::vector<std::uint8_t>(64);
+    std::vector<std::uint8_t> tail;
+    std::uint64_t size = 0;
+    bool keep_tail = false;
+};
+
+TEST(Mp4File, PastFourGigabytesSizesOffsetsAndTimesGrowTo64Bits) {
+    const std::uint64_t frames = (std::uint64_t{1} << 22) + 100;  // > 2^32 bytes and samples
+    const std::vector<std::uint8_t> frame(1100, 0x21);
+    SparseFile file;
+    Mp4Writer mp4({Profile::kLowComplexity, 44100, 2}, file);
+    for (std::uint64_t i = 0; i < frames; ++i) {
+        mp4.write_frame(frame.data(), frame.size(), 0x7FF);
+    }
+    const std::uint64_t moov_at = file.size;
+    file.keep_tail = true;
+    const std::uint64_t source = frames * 1024 - 1024 - 500;
+    mp4.finish(source);
+    // ftyp, then the 16 bytes reserved for mdat hold a 64-bit mdat header up to moov.
+    EXPECT_EQ(be(file.head, 0, 4), 28u);
+    EXPECT_EQ(be(file.head, 28, 8), 0x16D646174ull);  // size 1, "mdat"
+    EXPECT_EQ(28 + be(file.head, 36, 8), moov_at);
+    const std::vector<std::uint8_t>& b = file.tail;
+    EXPECT_EQ(moov_at + b.size(), file.size);
+    const std::uint64_t co64 = find_box(b, "moov/trak/mdia/minf/stbl/co64");
+    ASSERT_NE(co64, 0u);
+    const std::uint64_t chunks = (frames + 63) / 64;
+    ASSERT_EQ(be(b, co64 + 4, 4), chunks);
+    EXPECT_EQ(be(b, co64 + 8, 8), 44u);
+    EXPECT_EQ(be(b, co64 + 8 + 8 * (chunks - 1), 8), 44 + (chunks - 1) * 64 * 1100);
+    const std::uint64_t mdhd = find_box(b, "moov/trak/mdia/mdhd");
+    EXPECT_EQ(b[mdhd], 1) << "version 1: 64-bit times";
+    EXPECT_EQ(be(b, mdhd + 24, 8), source + 1024);
+    const std::uint64_t elst = find_box(b, "moov/trak/edts/elst");
+    EXPECT_EQ(be(b, elst + 8, 8), source);
+    const std::uint64_t stts = find_box(b, "moov/trak/mdia/minf/stbl/stts");
+    EXPECT_EQ(be(b, stts + 4, 4), 2u);
+    EXPECT_EQ(be(b, stts + 16, 8), (std::uint64_t{1} << 32) | 524u);  // one frame of 524
+}
+
+TEST(WavReader, ReadsEveryDepthAndLayoutAndRefusesWhatItCannotRead) {
+    TempFolder dir;
+    const auto read = [&](const wav::Bytes& bytes, int channel = 0) {
+        EXPECT_TRUE(wav::write_file(dir.file("in.wav"), bytes));
+        WavReader reader(dir.file("in.wav"));
+        std::vector<float> a(4096), b(4096), out;
+        float* planar[2] = {a.data(), b.data()};
+        while (const int n = reader.read(planar, 1000)) {
+            out.insert(out.end(), planar[channel], planar[channel] + n);
+        }
+        EXPECT_DOUBLE_EQ(reader.progress(), 1.0);
+        return std::make_pair(reader.format(), out);
+    };
+    const std::vector<double> values = {0.0, 0.5, -0.5, -1.0, 0.25};
+    for (int bits : {8, 16, 24, 32}) {
+        const auto [format, right] = read(wav::file(std::vector{values, values}, 44100, bits), 1);
+        EXPECT_EQ(format.bits_per_sample, bits);
+        ASSERT_EQ(right.size(), values.size());
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            EXPECT_NEAR(right[i], values[i] * 32768.0, 1e-3) << bits << " bits, sample " << i;
+        }
+    }
+    const auto [extensible, samples] =
+        read(wav::file(std::vector<std::vector<double>>{{0.5, -0.25}}, 48000, 24, 0x60F));
+    EXPECT_EQ(extensible.sample_rate, 48000);
+    EXPECT_EQ(extensible.channel_mask, 0x60Fu);
+    EXPECT_EQ(samples, (std::vector<float>{16384.0f, -8192.0f}));
+    // Odd-sized and unknown chunks around the data, or the data before the format.
+    const wav::Bytes mono = wav::pcm(std::vector<std::vector<double>>{{0.1, 0.2, 0.3}}, 16);
+    wav::Bytes chunks = wav::chunk("LIST", {'I', 'N', 'F', 'O', 'x'});
+    wav::append(chunks, wav::chunk("data", mono));
+    wav::append(chunks, wav::chunk("fmt ", wav::format_data({1, 1, 44100, 16})));
+    wav::append(chunks, wav::chunk("id3 ", wav::Bytes(3, 0x11)));
+    EXPECT_EQ(read(wav::riff("WAVE", chunks)).second, read(wav::file({1, 1}, mono)).second);
+    // A data chunk that claims more than the file holds is read to the end (a partial
+    // sample frame dropped), as is one of streaming size; an empty one gives nothing.
+    wav::Bytes cut = wav::file({1, 1}, mono);
+    cut[40] = 0x40;  // the data chunk's size: 64 bytes
+    cut.push_back(0x12);
+    EXPECT_TRUE(read(cut).first.truncated);
+    EXPECT_EQ(read(cut).second.size(), 3u);
+    cut[40] = cut[41] = cut[42] = cut[43] = 0xFF;
+    EXPECT_FALSE(read(cut).first.truncated);
+    EXPECT_TRUE(read(wav::file({1, 2}, {})).second.empty());
+
+    const auto refused = [&](const wav::Bytes& bytes, const std::string& words) {
+        EXPECT_TRUE(wav::write_file(dir.file("bad.wav"), bytes));
+        try {
+            WavReader reader(dir.file("bad.wav"));
+            ADD_FAILURE() << "accepted; expected: " << words;
+        } catch (const std::runtime_error& e) {
+            EXPECT_NE(std::string(e.what()).find(words), std::string::npos) << e.what();
+        }
+    };
+    const wav::Bytes data(64, 0);
+    wav::Bytes bad_align = wav::format_data({1, 2, 44100, 16});
+    bad_align[12] = 3;
+    wav::Bytes short_format = wav::format_data({});
+    short_format.resize(12);
+    wav::Bytes rf64 = wav::file({}, data);
+    std::memcpy(rf64.data(), "RF64", 4);
+    refused({'R', 'I', 'F'}, "too short");
+    refused(wav::riff("AVI ", wav::chunk("fmt ", wav::format_data({}))), "not a WAV file");
+    refused(wav::Bytes(100, 'x'), "not a WAV file");
+    refused(rf64, "RF64");
+    refused(wav::file({3, 2, 44100, 32}, data), "floating-point");
+    refused(wav::file({3, 2, 44100, 32, 0x3}, data), "floating-point");
+    refused(wav::file({2, 2, 44100, 4}, data), "compressed");
+    refused(wav::file({1, 2, 22050, 16}, data), "22050 Hz");
+    refused(wav::file({1, 2, 44100, 12}, data), "12-bit");
+    refused(wav::file({1, 0, 44100, 16}, data), "no channels");
+    refused(wav::file({1, 9, 44100, 16}, data), "9 channels");
+    refused(wav::riff("WAVE", wav::chunk("fmt ", bad_align)), "block alignment");
+    refused(wav::riff("WAVE", wav::chunk("fmt ", short_format)), "format chunk is too short");
+    refused(wav::riff("WAVE", wav::chunk("fmt ", {1, 0, 1, 0}, 40)), "format chunk is too short");
+    refused(wav::riff("WAVE", wav::chunk("data", data)), "no format chunk");
+    refused(wav::riff("WAVE", wav::chunk("fmt ", wav::format_data({}))), "no data chunk");
+    try {
+        WavReader reader(dir.file("nothing-here.wav"));
+        ADD_FAILURE();
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find("nothing-here.wav"), std::string::npos);
+    }
+}
+
+TEST(SpeakerMap, EverySpeakerGoesToItsPlaceOrTheLayoutIsRefused) {
+    constexpr int x = -1;  // silent
+    const struct {
+        int channels;
+        std::uint32_t mask;
+        std::vector<int> source;  // per coded channel (C, L, R, ...): the WAV channel
+    } cases[] = {
+        {3, 0, {2, 0, 1}},               // plain: FL FR FC
+        {4, 0, {x, 0, 1, 2, 3}},         // quad: silent centre
+        {6, 0, {2, 0, 1, 4, 5, 3}},      // FL FR FC LFE BL BR
+        {4, 0x107, {2, 0, 1, 3}},        // FL FR FC BC
+        {3, 0x00B, {x, 0, 1, x, x, 2}},  // 2.1
+        {3, 0x103, {x, 0, 1, 2}},        // FL FR BC
+        {3, 0x03F, {2, 0, 1}},           // more speakers than channels: the first ones
+        {5, 0x003, {2, 0, 1, 3, 4}},     // fewer: ignored
+        {1, 0x8, {0}},                   // mono and stereo stay as they are
+        {2, 0x30, {0, 1}},
+    };
+    for (const auto& c : cases) {
+        const SpeakerMap map = map_speakers(c.channels, c.mask);
+        EXPECT_EQ(std::vector<int>(map.source, map.source + map.coded_channels), c.source)
+            << c.channels << " channels, mask " << c.mask;
+    }
+    const std::pair<std::uint32_t, const char*> refused[] = {
+        {0x633, "two speakers share one place"},  // back and side surrounds
+        {0x10F, "back centre"},                   // back centre with LFE
+        {0x0C3, "has no place"},                  // front left/right of centre
+    };
+    for (const auto& [mask, words] : refused) {
+        try {
+            map_speakers(__builtin_popcount(mask), mask);
+            ADD_FAILURE() << mask;
+        } catch (const std::invalid_argument& e) {
+            EXPECT_NE(std::string(e.what()).find(words), std::string::npos) << e.what();
+        }
+    }
+    EXPECT_THROW(map_speakers(7, 0), std::invalid_argument);
+    EXPECT_THROW(map_speakers(0, 0), std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace brevix::aac

@@ -1,0 +1,71 @@
+// The benchmark's measures on signals whose answer is known: noise far below a noisy
+// masker, noise raised by a known amount, the threshold in quiet, and the delay of a
+// decoding.
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "support.h"
+
+namespace brevix::bench {
+namespace {
+
+std::vector<float> noise(std::size_t n, float rms, unsigned seed) {
+    std::mt19937 random(seed);
+    std::normal_distribution<float> dist(0.0f, rms);
+    std::vector<float> x(n);
+    for (float& v : x) {
+        v = dist(random);
+    }
+    return x;
+}
+
+std::vector<float> plus(std::vector<float> a, const std::vector<float>& b, float gain = 1.0f) {
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        a[i] += gain * b[i];
+    }
+    return a;
+}
+
+NmrSummary nmr(const std::vector<float>& source, const std::vector<float>& decoded) {
+    const NmrMeter meter(44100);
+    return summarize({meter.noise_to_mask(source, meter.masking(source), decoded, 0)});
+}
+
+TEST(NoiseToMaskRatio, FollowsTheNoiseInDecibelsAgainstTheMaskOrTheThresholdInQuiet) {
+    const std::size_t n = 20 * 1024;
+    const std::vector<float> source = noise(n, 3000.0f, 1);
+    const std::vector<float> error = noise(n, 30.0f, 2);
+    // White noise 40 dB below a white masker: far below the 5.5 dB a noise masker hides.
+    const NmrSummary quiet = nmr(source, plus(source, error));
+    EXPECT_LT(quiet.mean_db, -25.0);
+    EXPECT_GT(quiet.mean_db, -45.0);
+    EXPECT_GE(quiet.worst_db, quiet.mean_db);
+    EXPECT_EQ(quiet.frames, (n - 2048) / 1024 + 1);
+    const NmrSummary loud = nmr(source, plus(source, error, std::sqrt(10.0f)));
+    EXPECT_NEAR(loud.mean_db - quiet.mean_db, 10.0, 0.01);
+    EXPECT_NEAR(loud.worst_db - quiet.worst_db, 10.0, 0.01);
+    // A decoding that stops halfway: about half the frames are pure loss.
+    EXPECT_GT(nmr(source, std::vector<float>(source.begin(), source.begin() + n / 2)).mean_db, 0.0);
+    // Half a 16-bit step of noise in silence is inaudible; noise at -50 dBFS is not.
+    const std::vector<float> silence(n, 0.0f);
+    EXPECT_LT(nmr(silence, noise(n, 0.5f, 7)).mean_db, -5.0);
+    EXPECT_GT(nmr(silence, noise(n, 100.0f, 8)).mean_db, 10.0);
+}
+
+TEST(Alignment, FindsTheDelayOfADecoding) {
+    // A chord with a beat: periodic enough to have secondary peaks, which must lose.
+    std::vector<float> source(40000);
+    for (std::size_t i = 0; i < source.size(); ++i) {
+        source[i] = static_cast<float>(5000 * std::sin(0.0313 * i) + 3000 * std::sin(0.0471 * i));
+    }
+    source = plus(source, noise(source.size(), 300.0f, 10));
+    for (int delay : {0, 1024, 1024 + 37, 2112}) {
+        std::vector<float> decoded(static_cast<std::size_t>(delay), 0.0f);
+        decoded.insert(decoded.end(), source.begin(), source.end());
+        EXPECT_EQ(find_lag(source, decoded, 4096), delay);
+    }
+}
+
+}  // namespace
+}  // namespace brevix::bench

@@ -1,0 +1,271 @@
+// End to end: WAV files made here are encoded by the mp4 program (ADTS and MP4, 1 to 6
+// channels) and decoded by two independent decoders, ffmpeg and faad. Both must accept
+// every frame, agree with each other, give back the source's length and sound like it by
+// an objective measure; ffprobe must report the exact duration, layout and bit rate.
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "support.h"
+
+namespace brevix::test {
+namespace {
+
+// faad's channel for ffmpeg's channel `d`: faad puts the centre first for 3 to 5 channels.
+std::size_t faad_channel(std::size_t d, std::size_t count) {
+    return count < 3 || count > 5 || d > 2 ? d : (d + 1) % 3;
+}
+
+class Stream : public ReferenceDecoderTest {
+protected:
+    // Encodes `channels` into `name` (whose extension picks the container) and decodes it
+    // with both decoders. Each of ffmpeg's channels must sound like its source channel
+    // (`place`: the source channel of each decoded one, -1 for a place that must stay
+    // silent; `expected`: what each source channel should sound like) at `min_snr_db` or
+    // better: about 5 dB below what the encoder achieves today, as a wrong window,
+    // scalefactor or sign costs far more. Returns ffmpeg's decoding (empty if it failed).
+    Decoded round_trip(const std::string& name, const std::vector<Signal>& channels,
+                       std::vector<std::string> switches, double min_snr_db, int rate = 44100,
+                       int bits = 16, std::uint32_t mask = 0, std::vector<int> place = {},
+                       std::vector<Signal> expected = {}) {
+        SCOPED_TRACE(name);
+        const std::string wav = dir_.file("in.wav");
+        const std::string out = dir_.file(name);
+        EXPECT_TRUE(wav::write_file(wav, wav::file(channels, rate, bits, mask)));
+        const bool constant_rate = std::count(switches.begin(), switches.end(), "-c") == 1;
+        switches.insert(switches.begin(), "-nh");
+        switches.insert(switches.end(), {wav, "-o", out});
+        const bench::ChildRun run = mp4(switches);
+        EXPECT_EQ(run.exit_code, 0) << run.err;
+        for (std::size_t i = place.size(); i < channels.size(); ++i) {
+            place.push_back(static_cast<int>(i));
+        }
+        expected = expected.empty() ? channels : expected;
+
+        const Decoded ff = decode_with_ffmpeg(out, static_cast<int>(place.size()));
+        const Decoded fa = decode_with_faad(out, dir_.file("faad.wav"));
+        EXPECT_EQ(ff.error + fa.error, "");
+        if (!ff.error.empty() || !fa.error.empty()) {
+            return {};
+        }
+        const std::size_t n = channels[0].size();
+        const std::size_t whole_frames = (n + 1023) / 1024 * 1024;
+        const bool adts = name.find(".aac") != std::string::npos;
+        const int delay = adts ? kFfmpegAdtsDelay : 0;
+        EXPECT_EQ(ff.frames(), whole_frames + static_cast<std::size_t>(delay));
+        EXPECT_EQ(fa.frames(), whole_frames);
+        EXPECT_EQ(fa.samples.size(), std::max<std::size_t>(place.size(), 2)) << "mono: 2";
+        if (adts) {
+            expect_adts_frames(out, whole_frames / 1024 + 1, place.size(), constant_rate);
+        } else {
+            auto probe = ffprobe(out, "stream=duration:stream_tags=language");
+            EXPECT_NEAR(std::atof(probe["duration"].c_str()), static_cast<double>(n) / rate, 2e-6);
+            EXPECT_EQ(probe["TAG:language"], "und");
+        }
+        for (std::size_t d = 0; d < place.size(); ++d) {
+            EXPECT_LE(max_difference(ff.samples[d], delay,
+                                     fa.samples[faad_channel(d, place.size())], 0, n),
+                      3.0)
+                << "the decoders disagree on channel " << d;
+            if (place[d] < 0) {
+                EXPECT_LE(max_difference(ff.samples[d], 0, {}, 0, ff.frames()), 1.0)
+                    << "channel " << d << " has no source and must be silent";
+                continue;
+            }
+            const Signal& source = expected[static_cast<std::size_t>(place[d])];
+            std::vector<float> reference = as_16_bit(source);
+            for (std::size_t i = 0; bits > 16 && i < n; ++i) {
+                reference[i] = static_cast<float>(source[i] * 32768.0);
+            }
+            const double snr = bench::snr_db(reference, ff.samples[d], delay);
+            std::printf("[ measure  ] %s channel %zu: SNR %.1f dB\n", name.c_str(), d, snr);
+            EXPECT_GE(snr, min_snr_db) << "channel " << d;
+        }
+        return ff;
+    }
+
+    // Every frame: sync word, MPEG-4, no CRC, one raw data block, at most 6144 bits a
+    // channel, and the reservoir's fullness in constant-rate mode (0x7FF: variable rate).
+    static void expect_adts_frames(const std::string& path, std::size_t frames,
+                                   std::size_t channels, bool constant_rate) {
+        const wav::Bytes b = wav::read_file(path);
+        std::size_t count = 0;
+        for (std::size_t at = 0; at + 7 <= b.size(); ++count) {
+            const std::size_t length = (b[at + 3] & 3u) << 11 | b[at + 4] << 3 | b[at + 5] >> 5;
+            const unsigned fullness = (b[at + 5] & 0x1Fu) << 6 | b[at + 6] >> 2;
+            ASSERT_EQ(b[at] << 8 | b[at + 1], 0xFFF1) << "frame " << count;
+            EXPECT_EQ(b[at + 6] & 3, 0);
+            EXPECT_LE(length, 7 + 768 * channels);
+            EXPECT_EQ(fullness == 0x7FF, !constant_rate) << "frame " << count;
+            at += std::max<std::size_t>(length, 7);
+        }
+        EXPECT_EQ(count, frames);
+    }
+};
+
+// Tonal material fades in over 20 ms, so the measure judges the steady sound.
+Signal tone(double hz, double amplitude, int n, int rate = 44100, double phase = 0.0) {
+    return fade_in(sine(hz, amplitude, n, rate, phase), 882);
+}
+
+Signal chord(const std::vector<double>& hz, double amplitude, int n, int rate = 44100) {
+    Signal x(static_cast<std::size_t>(n), 0.0);
+    for (std::size_t k = 0; k < hz.size(); ++k) {
+        x = add(x, tone(hz[k], amplitude / static_cast<double>(hz.size()), n, rate, 0.7 * k));
+    }
+    return x;
+}
+
+// Music-like material that no delay lines up with itself: a chord, noise and attacks.
+Signal material(int n, int rate, std::uint32_t seed) {
+    return add(add(chord({196, 247, 294, 392, 988}, 0.5, n, rate), noise(0.03, n, seed)),
+               clicks(n, rate, rate / 3));
+}
+
+TEST_F(Stream, TonesChordsAndOddFormatsComeBackClean) {
+    const int n = 88200;
+    round_trip("tone_stereo_lc.aac", {tone(1000, 0.5, n), tone(1000, 0.5, n, 44100, 0.3)},
+               {"-c", "-r", "128000", "-lc"}, 42.0);
+    round_trip("chord_mono_main_48k.aac", {chord({262, 330, 392, 523}, 0.7, 96000, 48000)},
+               {"-c", "-r", "64000", "-main"}, 35.0, 48000);
+    round_trip("chord_stereo_24bit_48k.aac",
+               {chord({220, 277, 330, 440, 880}, 0.8, 96000, 48000),
+                chord({147, 220, 294, 587}, 0.6, 96000, 48000)},
+               {"-c", "-r", "192000"}, 44.0, 48000, 24);
+    round_trip("tone_mono_8bit.aac", {tone(440, 0.6, n)}, {"-r", "96000"}, 28.0, 44100, 8);
+    round_trip("odd_length_32bit_main.aac", {tone(500, 0.4, 44433), tone(600, 0.4, 44433)},
+               {"-c", "-r", "128000", "-main"}, 40.0, 44100, 32);
+    Signal square(44100);
+    for (std::size_t i = 0; i < square.size(); ++i) {
+        square[i] = (i * 200 / 44100) % 2 == 0 ? 1.0 : -1.0;
+    }
+    round_trip("square_full_scale.aac", {square}, {"-c", "-r", "128000"}, 23.0);
+}
+
+TEST_F(Stream, ChannelsStaySeparateAndTransientsAndNoiseComeThrough) {
+    // Unrelated left and right: a fault in mid/side coding would leak one into the other.
+    const int n = 88200;
+    round_trip("separate.aac", {tone(440, 0.5, n), add(tone(3000, 0.3, n), noise(0.01, n, 3))},
+               {"-c", "-r", "128000"}, 28.0);
+    round_trip("one_side_silent.aac", {tone(700, 0.5, n), Signal(n, 0.0)},
+               {"-c", "-r", "96000", "-main"}, 25.0, 44100, 16, 0, {0, -1});
+    const Signal c = clicks(n, 44100, 8000);
+    round_trip("clicks_main.aac", {c, c}, {"-c", "-r", "128000", "-main"}, 30.0);
+    // Noise is coded to its masking threshold, not to its waveform; its loudness must come
+    // through (less the band above the encoder's bandwidth).
+    const Signal left = noise(0.3, n, 1);
+    const Decoded d =
+        round_trip("noise.aac", {left, noise(0.3, n, 2)}, {"-c", "-r", "128000"}, 1.5);
+    double source = 0.0;
+    double decoded = 0.0;
+    for (std::size_t i = 0; !d.samples.empty() && i < left.size(); ++i) {
+        source += left[i] * left[i] * 32768.0 * 32768.0;
+        decoded += d.samples[0][i + kFfmpegAdtsDelay] * d.samples[0][i + kFfmpegAdtsDelay];
+    }
+    EXPECT_NEAR(10.0 * std::log10(decoded / source), -1.0, 2.0);
+}
+
+TEST_F(Stream, SilenceAndTheShortestInputs) {
+    round_trip("silence.aac", {Signal(44100, 0.0), Signal(44100, 0.0)}, {"-r", "64000"}, 0.0, 44100,
+               16, 0, {-1, -1});
+    round_trip("one_sample.aac", {{0.5}}, {}, -1000.0);
+    round_trip("one_sample.m4a", {{0.5}}, {}, -1000.0);
+    for (const char* name : {"empty.aac", "empty.m4a"}) {
+        const std::string wav = dir_.file("empty.wav");
+        ASSERT_TRUE(wav::write_file(wav, wav::file(std::vector<Signal>(2), 44100)));
+        ASSERT_EQ(mp4({"-nh", wav, "-o", dir_.file(name)}).exit_code, 0);
+        // ADTS: the priming frame alone; MP4: the edit list hides even that.
+        EXPECT_EQ(decode_with_ffmpeg(dir_.file(name), 2).frames(),
+                  std::string(name) == "empty.aac" ? 1024u : 0u);
+    }
+}
+
+TEST_F(Stream, Mp4FilesPlayTheSourcesExactLengthAtTheRequestedRate) {
+    // The extension picks MP4 in any case; the lengths end inside a frame, the second one
+    // past the first 64-frame chunk.
+    const int n = 44100 * 13 / 10 + 77;
+    round_trip("stereo.m4a", {material(n, 44100, 1), material(n, 44100, 2)},
+               {"-c", "-r", "128000", "-lc"}, 11.0);
+    round_trip("mono main.MP4", {material(96077, 48000, 3)}, {"-r", "64000", "-main"}, 8.0, 48000);
+    // Ten seconds of stereo and of 5.1 at the front end's default total rate.
+    for (const auto& [channels, layout] : {std::pair{2, "stereo"}, std::pair{6, "5.1"}}) {
+        std::vector<Signal> source;
+        for (int ch = 0; ch < channels; ++ch) {
+            source.push_back(material(441000, 44100, static_cast<std::uint32_t>(ch + 7)));
+        }
+        const std::string wav = dir_.file("long.wav");
+        const std::string out = dir_.file("long.m4a");
+        ASSERT_TRUE(wav::write_file(wav, wav::file(source, 44100)));
+        ASSERT_EQ(mp4({"-nh", "-c", "-r", "128000", wav, "-o", out}).exit_code, 0);
+        auto probe = ffprobe(out, "stream=channel_layout,duration,bit_rate");
+        probe["file_bit_rate"] = ffprobe(out, "format=bit_rate")["bit_rate"];
+        const auto number = [&](const char* key) { return std::atof(probe[key].c_str()); };
+        EXPECT_EQ(probe["channel_layout"], layout);
+        EXPECT_NEAR(number("duration"), 10.0, 1e-6);
+        EXPECT_NEAR(number("bit_rate"), 128000, 6400);
+        EXPECT_NEAR(number("file_bit_rate"), 128000, 6400);
+    }
+}
+
+TEST_F(Stream, TheBitRateIsHeldInConstantModeAndNeverExceededInVariableMode) {
+    const std::string wav = dir_.file("ten_seconds.wav");
+    ASSERT_TRUE(wav::write_file(
+        wav,
+        wav::file(std::vector{material(441000, 44100, 1), material(441000, 44100, 2)}, 44100)));
+    for (const int rate : {64000, 128000, 256000, -128000}) {
+        const std::string aac = dir_.file(std::to_string(rate) + ".aac");
+        const std::string mode = rate > 0 ? "-c" : "-nh";
+        ASSERT_EQ(
+            mp4({"-nh", mode, "-r", std::to_string(std::abs(rate)), wav, "-o", aac}).exit_code, 0);
+        const double measured = static_cast<double>(wav::read_file(aac).size()) * 8.0 / 10.0;
+        std::printf("[ measure  ] -r %d %s: %.0f bits/s\n", std::abs(rate), mode.c_str(), measured);
+        EXPECT_LT(measured, std::abs(rate) * 1.05);
+        EXPECT_GT(measured, std::abs(rate) * (rate > 0 ? 0.95 : 0.5));
+    }
+}
+
+// 3 to 6 channels: every source channel carries its own tone and must turn up, clean, at
+// its speaker's place in ffmpeg's output (its layout in WAV speaker order: 3.0 = FL FR FC,
+// 4.0 = FL FR FC BC, 5.0 = FL FR FC BL BR, 5.1 = FL FR FC LFE BL BR); places no source
+// speaker fills stay silent. The LFE also gets a high tone it must not carry.
+TEST_F(Stream, EveryChannelArrivesAtItsPlace) {
+    const struct {
+        const char* name;
+        std::uint32_t mask;  // 0: a plain file with the usual order for its count
+        std::vector<int> speakers;
+        std::vector<int> place;
+    } layouts[] = {
+        {"3.0", 0, {0x1, 0x2, 0x4}, {0, 1, 2}},
+        {"quad", 0, {0x1, 0x2, 0x10, 0x20}, {0, 1, -1, 2, 3}},
+        {"4.0", 0x107, {0x1, 0x2, 0x4, 0x100}, {0, 1, 2, 3}},
+        {"5.0", 0, {0x1, 0x2, 0x4, 0x10, 0x20}, {0, 1, 2, 3, 4}},
+        {"5.1", 0, {0x1, 0x2, 0x4, 0x8, 0x10, 0x20}, {0, 1, 2, 3, 4, 5}},
+        {"5.1 side", 0x60F, {0x1, 0x2, 0x4, 0x8, 0x200, 0x400}, {0, 1, 2, 3, 4, 5}},
+    };
+    const int n = 26460;
+    for (const auto& layout : layouts) {
+        std::vector<Signal> source;
+        std::vector<Signal> expected;
+        for (std::size_t c = 0; c < layout.speakers.size(); ++c) {
+            const bool lfe = layout.speakers[c] == 0x8;
+            expected.push_back(lfe ? tone(55, 0.4, n) : tone(330.0 + 220.0 * c, 0.4, n));
+            source.push_back(lfe ? add(expected.back(), tone(2500, 0.4, n)) : expected.back());
+        }
+        const std::string rate = std::to_string(64000 * source.size());
+        for (const char* extension : {".aac", ".m4a"}) {
+            round_trip(layout.name + std::string(extension), source, {"-c", "-r", rate}, 20.0,
+                       44100, 16, layout.mask, layout.place, expected);
+        }
+    }
+    // The front end's lowest row gives 5.1 only 64 kbit/s in all.
+    std::vector<Signal> surround;
+    for (int c = 0; c < 6; ++c) {
+        surround.push_back(c == 3 ? tone(55, 0.4, n) : tone(330.0 + 220.0 * c, 0.4, n));
+    }
+    round_trip("5.1 low.m4a", surround, {"-c", "-r", "64000"}, 8.0);
+}
+
+}  // namespace
+}  // namespace brevix::test

@@ -1,0 +1,215 @@
+#include "support.h"
+
+#include <cmath>
+#include <exception>
+#include <stdexcept>
+
+#include "core/wav_reader.h"
+
+namespace brevix::test {
+
+namespace {
+constexpr double kPi = 3.14159265358979323846;
+}  // namespace
+
+Signal sine(double hz, double amplitude, int n, int rate, double phase) {
+    Signal x(static_cast<std::size_t>(n));
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        x[i] = amplitude * std::sin(2.0 * kPi * hz * static_cast<double>(i) / rate + phase);
+    }
+    return x;
+}
+
+Signal noise(double amplitude, int n, std::uint32_t seed) {
+    Signal x(static_cast<std::size_t>(n));
+    for (double& v : x) {
+        seed = seed * 1664525u + 1013904223u;
+        v = amplitude * (static_cast<double>(seed >> 8) / 8388608.0 - 1.0);
+    }
+    return x;
+}
+
+Signal clicks(int n, int rate, int period) {
+    Signal x = sine(440.0, 0.02, n, rate);
+    for (int start = period / 2; start < n; start += period) {
+        for (int i = 0; i < 96 && start + i < n; ++i) {
+            x[static_cast<std::size_t>(start + i)] +=
+                0.8 * std::sin(2.0 * kPi * 2500.0 * i / rate) * std::exp(-i / 30.0);
+        }
+    }
+    return x;
+}
+
+Signal add(Signal a, const Signal& b) {
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
+        a[i] += b[i];
+    }
+    return a;
+}
+
+Signal fade_in(Signal x, int samples) {
+    for (int i = 0; i < samples && i < static_cast<int>(x.size()); ++i) {
+        x[static_cast<std::size_t>(i)] *= 0.5 - 0.5 * std::cos(kPi * i / samples);
+    }
+    return x;
+}
+
+std::vector<float> as_16_bit(const Signal& x) {
+    std::vector<float> out;
+    for (double v : x) {
+        out.push_back(static_cast<float>(wav::quantize(v, 16)));
+    }
+    return out;
+}
+
+bench::ChildRun mp4(const std::vector<std::string>& args) {
+    std::vector<std::string> argv = {MP4_BINARY};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return bench::run_child(argv, true);
+}
+
+void ReferenceDecoderTest::SetUp() {
+    for (const char* program : {"ffmpeg", "ffprobe", "faad"}) {
+        ASSERT_TRUE(bench::program_available(program))
+            << program << " is needed to check the encoder's output (apt-get install ffmpeg faad)";
+    }
+}
+
+Decoded decode_with_ffmpeg(const std::string& file, int channels) {
+    Decoded d;
+    const bench::ChildRun r = bench::run_child(
+        {"ffmpeg", "-nostdin", "-v", "error", "-i", file, "-f", "s16le", "-"}, true);
+    if (r.exit_code != 0 || !r.err.empty()) {
+        d.error = "ffmpeg exit " + std::to_string(r.exit_code) + ": " + r.err;
+        return d;
+    }
+    d.samples.resize(static_cast<std::size_t>(channels));
+    for (std::size_t i = 0; i + 1 < r.out.size(); i += 2) {
+        const auto v = static_cast<std::int16_t>(static_cast<std::uint8_t>(r.out[i]) |
+                                                 (static_cast<std::uint8_t>(r.out[i + 1]) << 8));
+        d.samples[i / 2 % d.samples.size()].push_back(v);
+    }
+    return d;
+}
+
+Decoded decode_with_faad(const std::string& file, const std::string& scratch_wav) {
+    Decoded d;
+    // Not quiet: faad reports decoding errors only in its normal output, and exits 0.
+    const bench::ChildRun r = bench::run_child({"faad", "-o", scratch_wav, file}, true);
+    if (r.exit_code != 0 || (r.err + r.out).find("Error") != std::string::npos) {
+        d.error = "faad exit " + std::to_string(r.exit_code) + ": " + r.err + r.out;
+        return d;
+    }
+    try {
+        aac::WavReader reader(scratch_wav);
+        const auto channels = static_cast<std::size_t>(reader.format().channels);
+        d.samples.resize(channels);
+        std::vector<std::vector<float>> buffers(channels, std::vector<float>(4096));
+        std::vector<float*> planar;
+        for (auto& buffer : buffers) {
+            planar.push_back(buffer.data());
+        }
+        while (const int n = reader.read(planar.data(), 4096)) {
+            for (std::size_t c = 0; c < channels; ++c) {
+                d.samples[c].insert(d.samples[c].end(), planar[c], planar[c] + n);
+            }
+        }
+    } catch (const std::exception& e) {
+        d.error = std::string("faad output unreadable: ") + e.what();
+    }
+    return d;
+}
+
+std::map<std::string, std::string> ffprobe(const std::string& file, const std::string& entries) {
+    std::map<std::string, std::string> fields;
+    const bench::ChildRun r =
+        bench::run_child({"ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries",
+                          entries, "-of", "default=noprint_wrappers=1", file},
+                         true);
+    std::size_t start = 0;
+    while (r.exit_code == 0 && start < r.out.size()) {
+        const std::size_t end = std::min(r.out.find('\n', start), r.out.size());
+        const std::string line = r.out.substr(start, end - start);
+        const std::size_t equals = line.find('=');
+        if (equals != std::string::npos) {
+            fields[line.substr(0, equals)] = line.substr(equals + 1);
+        }
+        start = end + 1;
+    }
+    return fields;
+}
+
+double max_difference(const std::vector<float>& a, int delay_a, const std::vector<float>& b,
+                      int delay_b, std::size_t count) {
+    double worst = 0.0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t ia = i + static_cast<std::size_t>(delay_a);
+        const std::size_t ib = i + static_cast<std::size_t>(delay_b);
+        worst = std::max(worst,
+                         std::fabs((ia < a.size() ? a[ia] : 0.0) - (ib < b.size() ? b[ib] : 0.0)));
+    }
+    return worst;
+}
+
+std::uint32_t BitReader::read(int count) {
+    if (position_ + static_cast<std::size_t>(count) > bits_) {
+        throw std::out_of_range("read past the end of the bits");
+    }
+    std::uint32_t value = 0;
+    for (int i = 0; i < count; ++i, ++position_) {
+        value = (value << 1) | ((data_[position_ / 8] >> (7 - position_ % 8)) & 1u);
+    }
+    return value;
+}
+
+int decode_codeword(const aac::HuffCode* codes, int size, BitReader& in) {
+    std::uint32_t code = 0;
+    for (int length = 1; length <= 32; ++length) {
+        code = (code << 1) | in.read(1);
+        for (int i = 0; i < size; ++i) {
+            if (codes[i].length == length && codes[i].code == code) {
+                return i;
+            }
+        }
+    }
+    throw std::runtime_error("no codeword matches");
+}
+
+std::vector<int> decode_spectral(int book, BitReader& in, int count) {
+    using namespace aac::tables;
+    static const aac::HuffCode* const kBooks[] = {nullptr,        kSpectralBook1,  kSpectralBook2,
+                                                  kSpectralBook3, kSpectralBook4,  kSpectralBook5,
+                                                  kSpectralBook6, kSpectralBook7,  kSpectralBook8,
+                                                  kSpectralBook9, kSpectralBook10, kSpectralBook11};
+    const bool quad = book <= 4;
+    const bool is_signed = book == 1 || book == 2 || book == 5 || book == 6;
+    const int dim = quad ? 4 : 2;
+    const int modulo = quad ? 3 : (book <= 6 ? 9 : (book <= 8 ? 8 : (book <= 10 ? 13 : 17)));
+    const int offset = is_signed ? (quad ? 1 : 4) : 0;
+    const int size = quad ? 81 : modulo * modulo;
+    std::vector<int> out;
+    for (int i = 0; i < count; i += dim) {
+        int index = decode_codeword(kBooks[book], size, in);
+        int v[4];
+        for (int j = dim - 1; j >= 0; --j, index /= modulo) {
+            v[j] = index % modulo - offset;
+        }
+        for (int j = 0; j < dim && !is_signed; ++j) {
+            v[j] = v[j] != 0 && in.read(1) == 1 ? -v[j] : v[j];
+        }
+        for (int j = 0; j < dim && book == 11; ++j) {
+            if (v[j] == 16 || v[j] == -16) {
+                int n = 0;
+                while (in.read(1) == 1) {
+                    ++n;
+                }
+                const int magnitude = (1 << (n + 4)) + static_cast<int>(in.read(n + 4));
+                v[j] = v[j] < 0 ? -magnitude : magnitude;
+            }
+        }
+        out.insert(out.end(), v, v + dim);
+    }
+    return out;
+}
+
+}  // namespace brevix::test

@@ -1,0 +1,84 @@
+// What the encoder tests share: test signals, the mp4 program run as a process, the
+// reference decoders (ffmpeg and faad, run as programs) with the measures that compare
+// their output with the source, and an independent reader of AAC bits and codewords.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "bench/child_process.h"
+#include "bench/nmr.h"
+#include "bench/temp_folder.h"
+#include "bench/wav_file.h"
+#include "core/aac_tables.h"
+
+namespace brevix::test {
+
+using Signal = std::vector<double>;  // samples in -1..1
+
+Signal sine(double hz, double amplitude, int n, int rate = 44100, double phase = 0.0);
+Signal noise(double amplitude, int n, std::uint32_t seed);
+// A quiet tone with short loud bursts every `period` samples.
+Signal clicks(int n, int rate, int period);
+Signal add(Signal a, const Signal& b);
+// A raised-cosine fade-in over the first `samples`, so that a measure judges the steady
+// sound rather than the switch-on click.
+Signal fade_in(Signal x, int samples);
+// The samples as a 16-bit file holds them, in 16-bit scale.
+std::vector<float> as_16_bit(const Signal& x);
+
+// Runs the mp4 program with these arguments.
+bench::ChildRun mp4(const std::vector<std::string>& args);
+
+// Base of the tests that check the encoder's output with the reference programs. The test
+// command installs them, so a missing one fails the test instead of letting it pass.
+class ReferenceDecoderTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    TempFolder dir_;
+};
+
+struct Decoded {
+    std::string error;                        // empty when the decoder accepted everything
+    std::vector<std::vector<float>> samples;  // per channel, 16-bit scale
+    std::size_t frames() const { return samples.empty() ? 0 : samples[0].size(); }
+};
+
+// Samples in front of the source in a decoder's output: ffmpeg keeps an ADTS stream's 1024
+// priming samples, faad drops that frame; in MP4 files both follow the edit list's start.
+// Neither cuts the last frame short, so both decode whole frames.
+constexpr int kFfmpegAdtsDelay = 1024;
+
+Decoded decode_with_ffmpeg(const std::string& file, int channels);
+Decoded decode_with_faad(const std::string& file, const std::string& scratch_wav);
+
+// What ffprobe reports of a file: `entries` as for -show_entries ("stream=channels").
+std::map<std::string, std::string> ffprobe(const std::string& file, const std::string& entries);
+
+// Largest difference between two decodings over `count` samples after their delays.
+double max_difference(const std::vector<float>& a, int delay_a, const std::vector<float>& b,
+                      int delay_b, std::size_t count);
+
+// MSB-first bit reader over bytes; reading past the end throws.
+class BitReader {
+public:
+    BitReader(const std::uint8_t* data, std::size_t bytes) : data_(data), bits_(bytes * 8) {}
+    std::uint32_t read(int count);
+
+private:
+    const std::uint8_t* data_;
+    std::size_t bits_;
+    std::size_t position_ = 0;
+};
+
+// Reads one codeword of `codes` bit by bit, as a decoder does; throws if none matches.
+int decode_codeword(const aac::HuffCode* codes, int size, BitReader& in);
+// Reads `count` spectral values of `book` (1..11) with their signs and escapes, from the
+// book's table as the standard numbers it (not through the encoder's codebook lookup).
+std::vector<int> decode_spectral(int book, BitReader& in, int count);
+
+}  // namespace brevix::test
