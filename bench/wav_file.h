@@ -23,14 +23,25 @@ inline void put_le(Bytes& out, std::uint64_t v, int bytes) {
     }
 }
 
+// A four-character code.
+inline void put_id(Bytes& out, const char* id) {
+    for (int i = 0; i < 4; ++i) {
+        out.push_back(static_cast<std::uint8_t>(id[i]));
+    }
+}
+
+// (Resize and copy rather than insert: GCC 12 at -O3 warns falsely about inserting a range.)
 inline void append(Bytes& out, const Bytes& more) {
-    out.insert(out.end(), more.begin(), more.end());
+    const std::size_t at = out.size();
+    out.resize(at + more.size());
+    std::copy(more.begin(), more.end(), out.begin() + static_cast<std::ptrdiff_t>(at));
 }
 
 // A chunk holding `data`, padded to an even length. `declared_size` (when not negative)
 // replaces the size field, for chunks that claim more or less than they hold.
 inline Bytes chunk(const char* id, const Bytes& data, std::int64_t declared_size = -1) {
-    Bytes out(id, id + 4);
+    Bytes out;
+    put_id(out, id);
     put_le(out, declared_size < 0 ? data.size() : static_cast<std::uint64_t>(declared_size), 4);
     append(out, data);
     if (data.size() % 2 != 0) {
@@ -41,7 +52,8 @@ inline Bytes chunk(const char* id, const Bytes& data, std::int64_t declared_size
 
 // A RIFF chunk of form type `form` holding `chunks`.
 inline Bytes riff(const char* form, const Bytes& chunks, std::int64_t declared_size = -1) {
-    Bytes data(form, form + 4);
+    Bytes data;
+    put_id(data, form);
     append(data, chunks);
     return chunk("RIFF", data, declared_size);
 }
