@@ -95,11 +95,20 @@ TEST(Mp4File, PastFourGigabytesSizesOffsetsAndTimesGrowTo64Bits) {
     ASSERT_EQ(be(b, co64 + 4, 4), chunks);
     EXPECT_EQ(be(b, co64 + 8, 8), 44u);
     EXPECT_EQ(be(b, co64 + 8 + 8 * (chunks - 1), 8), 44 + (chunks - 1) * 64 * 1100);
-    const std::uint64_t mdhd = find_box(b, "moov/trak/mdia/mdhd");
-    EXPECT_EQ(b[mdhd], 1) << "version 1: 64-bit times";
-    EXPECT_EQ(be(b, mdhd + 24, 8), source + 1024);
-    const std::uint64_t elst = find_box(b, "moov/trak/edts/elst");
-    EXPECT_EQ(be(b, elst + 8, 8), source);
+    // Version 1 boxes with 64-bit times: the movie, the track and its edit last as long as
+    // the source, the media as long as priming and source.
+    const struct {
+        const char* path;
+        std::uint64_t at, value;
+    } times[] = {{"moov/mvhd", 24, source},
+                 {"moov/trak/tkhd", 28, source},
+                 {"moov/trak/edts/elst", 8, source},
+                 {"moov/trak/mdia/mdhd", 24, source + 1024}};
+    for (const auto& t : times) {
+        const std::uint64_t box = find_box(b, t.path);
+        EXPECT_EQ(b[box], 1) << t.path;
+        EXPECT_EQ(be(b, box + t.at, 8), t.value) << t.path;
+    }
     const std::uint64_t stts = find_box(b, "moov/trak/mdia/minf/stbl/stts");
     EXPECT_EQ(be(b, stts + 4, 4), 2u);
     EXPECT_EQ(be(b, stts + 16, 8), (std::uint64_t{1} << 32) | 524u);  // one frame of 524

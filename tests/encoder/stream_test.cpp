@@ -60,9 +60,11 @@ protected:
         if (adts) {
             expect_adts_frames(out, whole_frames / 1024 + 1, place.size(), constant_rate);
         } else {
+            // ffprobe follows the edit list; faad reads the media's length with the priming.
             auto probe = ffprobe(out, "stream=duration:stream_tags=language");
             EXPECT_NEAR(std::atof(probe["duration"].c_str()), static_cast<double>(n) / rate, 2e-6);
             EXPECT_EQ(probe["TAG:language"], "und");
+            EXPECT_EQ(faad_info(out)["Total samples"], std::to_string(n + 1024));
         }
         for (std::size_t d = 0; d < place.size(); ++d) {
             EXPECT_LE(max_difference(ff.samples[d], delay,
@@ -206,6 +208,11 @@ TEST_F(Stream, Mp4FilesPlayTheSourcesExactLengthAtTheRequestedRate) {
         EXPECT_NEAR(number("duration"), 10.0, 1e-6);
         EXPECT_NEAR(number("bit_rate"), 128000, 6400);
         EXPECT_NEAR(number("file_bit_rate"), 128000, 6400);
+        // The decoder configuration says so too, with the buffer a frame may fill.
+        auto header = faad_info(out);
+        EXPECT_NEAR(std::atof(header["Average bitrate"].c_str()), 128000, 6400);
+        EXPECT_GE(std::atof(header["Max bitrate"].c_str()), number("bit_rate"));
+        EXPECT_EQ(header["Buffer size"], std::to_string(768 * channels));
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <exception>
+#include <sstream>
 #include <stdexcept>
 
 #include "core/wav_reader.h"
@@ -120,23 +121,36 @@ Decoded decode_with_faad(const std::string& file, const std::string& scratch_wav
     return d;
 }
 
+namespace {
+
+// "name<separator>value" lines of a program's output.
+std::map<std::string, std::string> fields(const std::string& text, char separator) {
+    std::map<std::string, std::string> found;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t at = line.find(separator);
+        if (at != std::string::npos) {
+            const std::size_t value = line.find_first_not_of("\t ", at + 1);
+            found[line.substr(0, at)] = value == std::string::npos ? "" : line.substr(value);
+        }
+    }
+    return found;
+}
+
+}  // namespace
+
 std::map<std::string, std::string> ffprobe(const std::string& file, const std::string& entries) {
-    std::map<std::string, std::string> fields;
-    const bench::ChildRun r =
+    return fields(
         bench::run_child({"ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries",
                           entries, "-of", "default=noprint_wrappers=1", file},
-                         true);
-    std::size_t start = 0;
-    while (r.exit_code == 0 && start < r.out.size()) {
-        const std::size_t end = std::min(r.out.find('\n', start), r.out.size());
-        const std::string line = r.out.substr(start, end - start);
-        const std::size_t equals = line.find('=');
-        if (equals != std::string::npos) {
-            fields[line.substr(0, equals)] = line.substr(equals + 1);
-        }
-        start = end + 1;
-    }
-    return fields;
+                         true)
+            .out,
+        '=');
+}
+
+std::map<std::string, std::string> faad_info(const std::string& file) {
+    const bench::ChildRun r = bench::run_child({"faad", "-i", file}, true);
+    return fields(r.out + r.err, ':');
 }
 
 double max_difference(const std::vector<float>& a, int delay_a, const std::vector<float>& b,
