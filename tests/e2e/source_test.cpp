@@ -1,5 +1,6 @@
 // Choosing the source in the system's open dialog, from the button and from the File menu,
-// and each kind of refusal; then the settings: the profile buttons and the output file.
+// and each kind of refusal; then the output file chosen in the save dialog. (The profile
+// buttons and the bit-rate list reach the encoder's command line: see encode_test.cpp.)
 #include <gtest/gtest.h>
 
 #include "job/bitrate_list.h"
@@ -72,21 +73,6 @@ TEST(Source, EachRefusalSaysWhy) {
         EXPECT_EQ(box.caption, c.caption);
         EXPECT_TRUE(box.icon);
         EXPECT_EQ(box.owner, app.main);
-    }
-}
-
-TEST(Settings, AProfileClickReturnsTheListToTheRecommendedRate) {
-    App app;
-    ASSERT_TRUE(app.select_input(app.write_wav("song.wav"))) << app.seen();
-    HWND list = app.item(IDC_BITRATE_LIST);
-    for (int profile : {IDC_PROFILE_SSR, IDC_PROFILE_MAIN}) {
-        SCOPED_TRACE(profile);
-        SendMessageA(list, CB_SETCURSEL, 5, 0);
-        click(app.item(profile));
-        EXPECT_TRUE(wait_until(
-            [&] { return SendMessageA(list, CB_GETCURSEL, 0, 0) == job::kRecommendedBitrateRow; }));
-        EXPECT_EQ(combo_items(list), all_rates());
-        EXPECT_EQ(IsDlgButtonChecked(app.main, profile), BST_CHECKED);
     }
 }
 

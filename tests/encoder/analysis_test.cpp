@@ -1,6 +1,7 @@
-// The encoder's signal path before the bits: the transforms against their direct formulas
-// and perfect reconstruction through any legal window sequence, block switching, the
-// psychoacoustic model, the quantiser and the rate loop's guarantees.
+// The encoder's signal path where a fault hides from a decoder: the transforms against
+// their direct formulas (the psychoacoustic model's MDST is heard by no decoder), block
+// switching, the psychoacoustic model, the quantiser's accuracy and the rate loop's
+// guarantees on any spectrum.
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -9,7 +10,6 @@
 
 #include "core/bands.h"
 #include "core/block_switch.h"
-#include "core/fft.h"
 #include "core/ics.h"
 #include "core/mdct.h"
 #include "core/psycho.h"
@@ -23,22 +23,15 @@ namespace {
 
 const double kPi = std::acos(-1.0);
 
-std::vector<float> random_signal(int n, unsigned seed, float rms = 10000.0f) {
-    std::mt19937 random(seed);
-    std::normal_distribution<float> dist(0.0f, rms);
-    std::vector<float> x(static_cast<std::size_t>(n));
-    for (float& v : x) {
-        v = dist(random);
-    }
-    return x;
+// White noise of the given rms, and a tone, as the core takes them: floats in 16-bit scale.
+std::vector<float> random_signal(int n, std::uint32_t seed, double rms = 10000.0) {
+    const test::Signal x = test::noise(rms * std::sqrt(3.0), n, seed);
+    return std::vector<float>(x.begin(), x.end());
 }
 
-std::vector<float> tone(int n, double hz, float amplitude) {
-    std::vector<float> x(static_cast<std::size_t>(n));
-    for (std::size_t i = 0; i < x.size(); ++i) {
-        x[i] = amplitude * static_cast<float>(std::sin(2.0 * kPi * hz * i / 44100.0));
-    }
-    return x;
+std::vector<float> tone(int n, double hz, double amplitude) {
+    const test::Signal x = test::sine(hz, amplitude, n);
+    return std::vector<float>(x.begin(), x.end());
 }
 
 // Largest difference relative to the largest expected value.
@@ -52,25 +45,8 @@ double relative_error(const std::vector<float>& got, const std::vector<double>& 
     return error / peak;
 }
 
-TEST(Transform, FftAndMdctMatchTheirDirectFormulas) {
-    for (int size : {4, 64, 512}) {
-        std::vector<float> re = random_signal(size, 1);
-        std::vector<float> im = random_signal(size, 2);
-        std::vector<double> want(2 * static_cast<std::size_t>(size));
-        for (int k = 0; k < size; ++k) {
-            for (int n = 0; n < size; ++n) {
-                const double a = -2.0 * kPi * n * k / size;
-                want[2 * k] += re[n] * std::cos(a) - im[n] * std::sin(a);
-                want[2 * k + 1] += re[n] * std::sin(a) + im[n] * std::cos(a);
-            }
-        }
-        Fft(size).forward(re.data(), im.data());
-        std::vector<float> got;
-        for (int k = 0; k < size; ++k) {
-            got.insert(got.end(), {re[k], im[k]});
-        }
-        EXPECT_LT(relative_error(got, want), 1e-5) << "FFT of " << size;
-    }
+// (The transforms run on the FFT, whose faults show here too.)
+TEST(Transform, MdctMdstAndInverseMatchTheirDirectFormulas) {
     // X[k] = 2 sum x[n] cos|sin(2 pi / N (n + n0)(k + 1/2)), n0 = N/4 + 1/2, and the inverse
     // y[n] = 2/N sum X[k] cos(2 pi / N (n + n0)(k + 1/2)).
     for (int length : {2048, 256}) {
@@ -94,64 +70,6 @@ TEST(Transform, FftAndMdctMatchTheirDirectFormulas) {
         mdct.inverse(x.data(), back.data());
         EXPECT_LT(relative_error(back, inverse), 2e-5) << "inverse MDCT of " << length;
     }
-}
-
-// Analysis, inverse transform, synthesis window and overlap-add over a random legal mix of
-// window sequences and shapes give back the input.
-TEST(Transform, OverlapAddReconstructsTheInputForAnyLegalSequence) {
-    constexpr int kFrames = 40;
-    const std::vector<float> x = random_signal((kFrames + 1) * 1024, 5);
-    std::vector<double> y(x.size(), 0.0);
-    Mdct long_mdct(2048);
-    Mdct short_mdct(256);
-    std::mt19937 random(6);
-    WindowSequence sequence = WindowSequence::kOnlyLong;
-    WindowShape shape = WindowShape::kSine;
-    int short_frames = 0;
-    for (int k = 0; k < kFrames; ++k) {
-        WindowSequence next;
-        do {
-            next = static_cast<WindowSequence>(random() % 4);
-        } while (!is_legal_transition(sequence, next));
-        const WindowShape previous_shape = shape;
-        shape = static_cast<WindowShape>(random() % 2);
-        sequence = next;
-        const float* frame = x.data() + k * 1024;
-        std::vector<float> windowed(2048), spectrum(1024), back(2048), synthesis(2048);
-        const auto add = [&](int from, int count) {
-            for (int n = 0; n < count; ++n) {
-                y[static_cast<std::size_t>(k * 1024 + from + n)] += synthesis[n];
-            }
-        };
-        if (sequence != WindowSequence::kEightShort) {
-            window_long_block(frame, sequence, previous_shape, shape, windowed.data());
-            long_mdct.forward(windowed.data(), spectrum.data());
-            long_mdct.inverse(spectrum.data(), back.data());
-            window_long_block(back.data(), sequence, previous_shape, shape, synthesis.data());
-            add(0, 2048);
-            continue;
-        }
-        ++short_frames;
-        for (int w = 0; w < 8; ++w) {
-            window_short_block(frame, w, previous_shape, shape, windowed.data());
-            short_mdct.forward(windowed.data(), spectrum.data());
-            short_mdct.inverse(spectrum.data(), back.data());
-            // Put the block back where it came from and window it again.
-            std::vector<float> placed(2048, 0.0f);
-            std::copy(back.begin(), back.begin() + 256,
-                      placed.begin() + kShortWindowStart + 128 * w);
-            window_short_block(placed.data(), w, previous_shape, shape, synthesis.data());
-            add(kShortWindowStart + 128 * w, 256);
-        }
-    }
-    EXPECT_GT(short_frames, 3);
-    double error = 0.0;
-    for (std::size_t n = 1024; n < static_cast<std::size_t>(kFrames * 1024); ++n) {
-        error = std::max(error, std::fabs(y[n] - x[n]));
-    }
-    EXPECT_LT(error, 0.05) << "input rms 10000";
-    EXPECT_FALSE(is_legal_transition(WindowSequence::kOnlyLong, WindowSequence::kEightShort));
-    EXPECT_FALSE(is_legal_transition(WindowSequence::kEightShort, WindowSequence::kLongStart));
 }
 
 // The model and the window state machine as the encoder runs them: each new block enters a
@@ -195,12 +113,7 @@ void expect_short_windows_around(const std::vector<WindowSequence>& got, int eve
 }
 
 TEST(BlockSwitching, ShortWindowsForAttacksAndAbruptEndsButNeverForSteadySound) {
-    std::vector<float> fading = tone(40 * 1024, 440.0, 20000.0f);
-    for (std::size_t i = 0; i < fading.size(); ++i) {
-        fading[i] *= std::pow(10.0f, -static_cast<float>(i) / 44100.0f);  // 20 dB a second
-    }
-    for (const auto& steady :
-         {tone(40 * 1024, 440.0, 20000.0f), random_signal(40 * 1024, 1, 5000), fading}) {
+    for (const auto& steady : {tone(40 * 1024, 440.0, 20000.0f), random_signal(40 * 1024, 1)}) {
         EXPECT_EQ(sequences_for(steady),
                   std::vector<WindowSequence>(38, WindowSequence::kOnlyLong));
     }
@@ -218,6 +131,10 @@ TEST(BlockSwitching, ShortWindowsForAttacksAndAbruptEndsButNeverForSteadySound) 
     expect_short_windows_around(sequences_for(stop), 10 * 1024 + 700);
 
     // Whatever the wishes, only legal sequences; a wish announced a frame ahead is kept.
+    using S = WindowSequence;
+    EXPECT_TRUE(is_legal_transition(S::kLongStop, S::kLongStart));
+    EXPECT_FALSE(is_legal_transition(S::kOnlyLong, S::kEightShort));
+    EXPECT_FALSE(is_legal_transition(S::kEightShort, S::kLongStart));
     std::mt19937 random(3);
     WindowSequence previous = WindowSequence::kOnlyLong;
     bool now = false;
@@ -381,15 +298,6 @@ void expect_codable(const Ics& ics) {
     }
 }
 
-float coded_nmr_db(const Ics& ics, int b) {
-    const int start = ics.band_start[b];
-    const float noise = ics.book[b] == kZeroCodebook
-                            ? ics.energy[b]
-                            : quantization_noise(ics.spectrum + start, ics.quantized + start,
-                                                 ics.band_width[b], ics.scalefactor[b]);
-    return 10.0f * std::log10(noise / ics.threshold[b]);
-}
-
 TEST(RateLoop, MeetsTheBudgetAndKeepsEveryBandCodableOnAnySpectrum) {
     auto ics = std::make_unique<Ics>();
     Ics* channels[1] = {ics.get()};
@@ -426,43 +334,6 @@ TEST(RateLoop, MeetsTheBudgetAndKeepsEveryBandCodableOnAnySpectrum) {
     fill_channel(*ics, std::vector<float>(1024, 0.0f), 0.01f);
     loop.prepare(channels, 1);
     EXPECT_LE(loop.run({2000, 0, 2000}), 20);
-}
-
-// The loop spends bits where they lower the noise-to-mask ratio most: bands alike but for a
-// 12 dB lower threshold end up with about the same ratio. Over frames, the trade-off
-// settles where the frames use their target on average.
-TEST(RateLoop, EqualisesNoiseToMaskRatiosAndFollowsTheTargetOverFrames) {
-    auto ics = std::make_unique<Ics>();
-    Ics* channels[1] = {ics.get()};
-    RateLoop loop;
-    fill_channel(*ics, random_signal(1024, 4, 1e5f), 0.01f);
-    for (int b = 38; b < 46; ++b) {
-        ics->threshold[b] /= 16.0f;
-    }
-    loop.prepare(channels, 1);
-    loop.run({8000, 7000, 8000});
-    float lowered_db = 0.0f;
-    float plain_db = 0.0f;
-    for (int b = 38; b < 46; ++b) {
-        lowered_db += coded_nmr_db(*ics, b) / 8.0f;
-        plain_db += coded_nmr_db(*ics, b - 8) / 8.0f;
-    }
-    EXPECT_NEAR(lowered_db, plain_db, 2.0f);  // scalefactor steps are 1.5 dB
-
-    RateLoop steady;
-    int total = 0;
-    for (int frame = 0; frame < 60; ++frame) {
-        std::vector<float> spectrum = random_signal(1024, 10 + frame, frame % 2 ? 3e4f : 3e5f);
-        for (int k = 0; k < 1024; ++k) {
-            spectrum[k] /= 1.0f + k / 128.0f;
-        }
-        fill_channel(*ics, spectrum, 0.01f);
-        steady.prepare(channels, 1);
-        const int bits = steady.run({2000, 0, 6000});
-        EXPECT_LE(bits, 6000);
-        total += frame >= 20 ? bits : 0;
-    }
-    EXPECT_NEAR(total / 40, 2000, 300);
 }
 
 }  // namespace

@@ -114,28 +114,19 @@ TEST(Mp4File, PastFourGigabytesSizesOffsetsAndTimesGrowTo64Bits) {
     EXPECT_EQ(be(b, stts + 16, 8), (std::uint64_t{1} << 32) | 524u);  // one frame of 524
 }
 
-TEST(WavReader, ReadsEveryDepthAndLayoutAndRefusesWhatItCannotRead) {
+TEST(WavReader, ReadsUnusualLayoutsAndRefusesWhatItCannotRead) {
     TempFolder dir;
-    const auto read = [&](const wav::Bytes& bytes, int channel = 0) {
+    const auto read = [&](const wav::Bytes& bytes) {
         EXPECT_TRUE(wav::write_file(dir.file("in.wav"), bytes));
         WavReader reader(dir.file("in.wav"));
         std::vector<float> a(4096), b(4096), out;
         float* planar[2] = {a.data(), b.data()};
         while (const int n = reader.read(planar, 1000)) {
-            out.insert(out.end(), planar[channel], planar[channel] + n);
+            out.insert(out.end(), planar[0], planar[0] + n);
         }
         EXPECT_DOUBLE_EQ(reader.progress(), 1.0);
         return std::make_pair(reader.format(), out);
     };
-    const std::vector<double> values = {0.0, 0.5, -0.5, -1.0, 0.25};
-    for (int bits : {8, 16, 24, 32}) {
-        const auto [format, right] = read(wav::file(std::vector{values, values}, 44100, bits), 1);
-        EXPECT_EQ(format.bits_per_sample, bits);
-        ASSERT_EQ(right.size(), values.size());
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            EXPECT_NEAR(right[i], values[i] * 32768.0, 1e-3) << bits << " bits, sample " << i;
-        }
-    }
     const auto [extensible, samples] =
         read(wav::file(std::vector<std::vector<double>>{{0.5, -0.25}}, 48000, 24, 0x60F));
     EXPECT_EQ(extensible.sample_rate, 48000);
@@ -199,6 +190,7 @@ TEST(WavReader, ReadsEveryDepthAndLayoutAndRefusesWhatItCannotRead) {
     }
 }
 
+// (The usual layouts are checked end to end, decoded; here the rarer ones.)
 TEST(SpeakerMap, EverySpeakerGoesToItsPlaceOrTheLayoutIsRefused) {
     constexpr int x = -1;  // silent
     const struct {
@@ -206,10 +198,6 @@ TEST(SpeakerMap, EverySpeakerGoesToItsPlaceOrTheLayoutIsRefused) {
         std::uint32_t mask;
         std::vector<int> source;  // per coded channel (C, L, R, ...): the WAV channel
     } cases[] = {
-        {3, 0, {2, 0, 1}},               // plain: FL FR FC
-        {4, 0, {x, 0, 1, 2, 3}},         // quad: silent centre
-        {6, 0, {2, 0, 1, 4, 5, 3}},      // FL FR FC LFE BL BR
-        {4, 0x107, {2, 0, 1, 3}},        // FL FR FC BC
         {3, 0x00B, {x, 0, 1, x, x, 2}},  // 2.1
         {3, 0x103, {x, 0, 1, 2}},        // FL FR BC
         {3, 0x03F, {2, 0, 1}},           // more speakers than channels: the first ones

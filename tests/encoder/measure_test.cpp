@@ -2,7 +2,6 @@
 // masker, noise raised by a known amount, the threshold in quiet, and the delay of a
 // decoding.
 #include <cmath>
-#include <random>
 #include <vector>
 
 #include "support.h"
@@ -10,14 +9,10 @@
 namespace brevix::bench {
 namespace {
 
-std::vector<float> noise(std::size_t n, float rms, unsigned seed) {
-    std::mt19937 random(seed);
-    std::normal_distribution<float> dist(0.0f, rms);
-    std::vector<float> x(n);
-    for (float& v : x) {
-        v = dist(random);
-    }
-    return x;
+// White noise of the given rms, in 16-bit scale.
+std::vector<float> noise(std::size_t n, double rms, std::uint32_t seed) {
+    const test::Signal x = test::noise(rms * std::sqrt(3.0), static_cast<int>(n), seed);
+    return std::vector<float>(x.begin(), x.end());
 }
 
 std::vector<float> plus(std::vector<float> a, const std::vector<float>& b, float gain = 1.0f) {
@@ -88,11 +83,9 @@ TEST(NoiseToMaskRatio, ATonalMaskerHidesLessThanANoisyOne) {
 
 TEST(Alignment, FindsTheDelayOfADecoding) {
     // A chord with a beat: periodic enough to have secondary peaks, which must lose.
-    std::vector<float> source(40000);
-    for (std::size_t i = 0; i < source.size(); ++i) {
-        source[i] = static_cast<float>(5000 * std::sin(0.0313 * i) + 3000 * std::sin(0.0471 * i));
-    }
-    source = plus(source, noise(source.size(), 300.0f, 10));
+    const test::Signal chord =
+        test::add(test::sine(220, 5000, 40000), test::sine(331, 3000, 40000));
+    const std::vector<float> source = plus({chord.begin(), chord.end()}, noise(40000, 300.0, 10));
     for (int delay : {0, 1024, 1024 + 37, 2112}) {
         std::vector<float> decoded(static_cast<std::size_t>(delay), 0.0f);
         decoded.insert(decoded.end(), source.begin(), source.end());

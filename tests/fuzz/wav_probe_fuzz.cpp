@@ -7,15 +7,15 @@
 
 namespace {
 
-// Passes reads through and notes the largest single request: the probe must read chunk
-// headers and the first format bytes, never a chunk's data in one go.
+// Passes reads through and notes the largest single request and the number of reads: the
+// probe must read chunk headers and the first format bytes, never a chunk's data, and
+// seek over chunks rather than walk through them.
 class WatchedSource : public brevix::job::ByteSource {
 public:
     WatchedSource(const std::uint8_t* data, std::size_t size) : memory_(data, size) {}
     std::size_t read_at(std::uint64_t offset, unsigned char* out, std::size_t count) override {
-        if (count > largest_request) {
-            largest_request = count;
-        }
+        largest_request = count > largest_request ? count : largest_request;
+        ++reads;
         const std::size_t got = memory_.read_at(offset, out, count);
         if (got > count) {
             std::abort();
@@ -23,6 +23,7 @@ public:
         return got;
     }
     std::size_t largest_request = 0;
+    std::size_t reads = 0;
 
 private:
     brevix::job::MemoryByteSource memory_;
@@ -35,7 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     WatchedSource source(data, size);
     const brevix::job::ProbeResult r = brevix::job::probe_wav(source);
 
-    if (source.largest_request > 12) {
+    // Every chunk header moves the walk on by at least eight bytes.
+    if (source.largest_request > 12 || source.reads > size / 8 + 4) {
         std::abort();
     }
     switch (r.status) {
