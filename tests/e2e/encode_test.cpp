@@ -28,6 +28,18 @@ std::string expected_run(const App& app, const std::string& run, const std::stri
            switches + " -eo .wav " + input + " -o " + output;
 }
 
+// Encode opens the progress window, which says why the encoder cannot run (a message box
+// it owns, with the application's name as caption) and closes.
+void expect_refused_over_progress_window(const App& app, const std::string& text) {
+    click(app.item(IDC_ENCODE));
+    const Box box = app.message_box();
+    EXPECT_EQ(box.text, text) << app.seen();
+    EXPECT_EQ(box.caption, "brevix");
+    EXPECT_TRUE(box.icon);
+    EXPECT_TRUE(box.over_progress_window);
+    EXPECT_TRUE(app.back_to_main()) << app.seen();
+}
+
 TEST(Encode, RefusedBeforeASourceAndEnterOnTheButtonDoesNotEndTheProgram) {
     App app;
     SendMessageA(app.main, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(app.item(IDC_ENCODE)), TRUE);
@@ -118,32 +130,20 @@ TEST(Encode, LongPathsAreTakenWholeOrRefused) {
 
     show(IDC_INPUT_DISPLAY, path('i', 500));
     show(IDC_OUTPUT_DISPLAY, path('o', 500));
-    click(app.item(IDC_ENCODE));
-    const Box box = app.message_box();
-    EXPECT_EQ(box.text,
-              "The encoder command line would be longer than 1023 characters. Please choose "
-              "shorter input and output paths.")
-        << app.seen();
-    EXPECT_EQ(box.caption, "brevix");
-    EXPECT_TRUE(box.icon);
-    EXPECT_TRUE(box.over_progress_window);
-    EXPECT_TRUE(app.back_to_main()) << app.seen();
+    expect_refused_over_progress_window(
+        app,
+        "The encoder command line would be longer than 1023 characters. Please choose shorter "
+        "input and output paths.");
     EXPECT_EQ(app.encoder_runs().size(), 1u);
 }
 
 TEST(Encode, WithoutMp4ExeBesideTheProgramSaysSo) {
     App app(Encoder::kNone);
     ASSERT_TRUE(app.select_input(app.write_wav("song.wav"))) << app.seen();
-    click(app.item(IDC_ENCODE));
-    const Box box = app.message_box();
-    EXPECT_EQ(box.text,
-              "The encoder mp4.exe could not be started. It must be in the same folder as this "
-              "program.")
-        << app.seen();
-    EXPECT_EQ(box.caption, "brevix");
-    EXPECT_TRUE(box.icon);
-    EXPECT_TRUE(box.over_progress_window);
-    EXPECT_TRUE(app.back_to_main()) << app.seen();
+    expect_refused_over_progress_window(
+        app,
+        "The encoder mp4.exe could not be started. It must be in the same folder as this "
+        "program.");
 }
 
 TEST(RealEncoder, EncodesTheChosenFileWhileTheBarMoves) {
