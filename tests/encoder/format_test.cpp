@@ -162,6 +162,8 @@ TEST(WavReader, ReadsUnusualLayoutsAndRefusesWhatItCannotRead) {
     const wav::Bytes data(64, 0);
     wav::Bytes bad_align = wav::format_data({1, 2, 44100, 16});
     bad_align[12] = 3;
+    wav::Bytes too_many_bits = wav::format_data({1, 2, 44100, 16, 0x3});
+    too_many_bits[18] = 20;  // valid bits
     wav::Bytes short_format = wav::format_data({});
     short_format.resize(12);
     wav::Bytes rf64 = wav::file({}, data);
@@ -178,6 +180,7 @@ TEST(WavReader, ReadsUnusualLayoutsAndRefusesWhatItCannotRead) {
     refused(wav::file({1, 0, 44100, 16}, data), "no channels");
     refused(wav::file({1, 9, 44100, 16}, data), "9 channels");
     refused(wav::riff("WAVE", wav::chunk("fmt ", bad_align)), "block alignment");
+    refused(wav::riff("WAVE", wav::chunk("fmt ", too_many_bits)), "more valid bits");
     refused(wav::riff("WAVE", wav::chunk("fmt ", short_format)), "format chunk is too short");
     refused(wav::riff("WAVE", wav::chunk("fmt ", {1, 0, 1, 0}, 40)), "format chunk is too short");
     refused(wav::riff("WAVE", wav::chunk("data", data)), "no format chunk");

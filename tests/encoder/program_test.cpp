@@ -81,6 +81,7 @@ TEST(CommandLine, ErrorsNameTheProblem) {
         {{"a"}, "no output file"},
         {{"a", "b", "-o", "c"}, "unexpected argument 'b'"},
         {{"a", "-o", "b", "-o", "c"}, "more than one output"},
+        {{"a", "-o", "b", "-c", "c"}, "unexpected argument 'c'"},  // a switch ends the output
         {{"a", "-o", ""}, "output file name is empty"},
     };
     for (const auto& c : cases) {
