@@ -321,8 +321,8 @@ void print_summary(const std::vector<Row>& rows, const std::vector<int>& rates,
 }
 
 // Both encoders of one row, coding `wav` at `rate` into `tag`_ours.aac / _ffmpeg.aac.
-std::vector<EncoderRun> encoders_for(const Options& o, const TempFolder& dir, const std::string& wav,
-                                     const std::string& tag, int rate) {
+std::vector<EncoderRun> encoders_for(const Options& o, const TempFolder& dir,
+                                     const std::string& wav, const std::string& tag, int rate) {
     std::vector<std::string> ffmpeg_argv = {
         o.ffmpeg, "-nostdin", "-v",   "error", "-y",   "-threads",           "1",
         "-i",     wav,        "-c:a", "aac",   "-b:a", std::to_string(rate), "-threads",
