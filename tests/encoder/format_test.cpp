@@ -145,6 +145,7 @@ TEST(WavReader, ReadsUnusualLayoutsAndRefusesWhatItCannotRead) {
     cut[40] = 0x40;  // the data chunk's size: 64 bytes
     cut.push_back(0x12);
     EXPECT_TRUE(read(cut).first.truncated);
+    EXPECT_EQ(read(cut).first.declared_frames, 32u);
     EXPECT_EQ(read(cut).second.size(), 3u);
     cut[40] = cut[41] = cut[42] = cut[43] = 0xFF;
     EXPECT_FALSE(read(cut).first.truncated);
@@ -183,6 +184,9 @@ TEST(WavReader, ReadsUnusualLayoutsAndRefusesWhatItCannotRead) {
     refused(wav::riff("WAVE", wav::chunk("fmt ", too_many_bits)), "more valid bits");
     refused(wav::riff("WAVE", wav::chunk("fmt ", short_format)), "format chunk is too short");
     refused(wav::riff("WAVE", wav::chunk("fmt ", {1, 0, 1, 0}, 40)), "format chunk is too short");
+    wav::Bytes overrun = wav::chunk("fmt ", short_format, 16);  // its end inside the next header
+    wav::append(overrun, wav::chunk("data", data));
+    refused(wav::riff("WAVE", overrun), "the format chunk is shorter than its declared size");
     refused(wav::riff("WAVE", wav::chunk("data", data)), "no format chunk");
     refused(wav::riff("WAVE", wav::chunk("fmt ", wav::format_data({}))), "no data chunk");
     try {

@@ -26,6 +26,16 @@ std::uint32_t u32(const std::uint8_t* p) {
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
+// Chunk names are four printable ASCII characters.
+bool is_chunk_name(const std::uint8_t* p) {
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] < 0x20 || p[i] > 0x7E) {
+            return false;
+        }
+    }
+    return true;
+}
+
 [[noreturn]] void fail(const std::string& message) {
     throw std::runtime_error(message);
 }
@@ -53,30 +63,40 @@ WavReader::WavReader(const std::string& path) : file_(path) {
     std::uint64_t position = 12;
     bool have_format = false;
     bool have_data = false;
+    bool after_format = false;
+    std::uint8_t format[40] = {};
+    std::uint32_t format_size = 0;
     std::uint64_t data_offset = 0;
     std::uint64_t data_bytes = 0;
-    while (!(have_format && have_data) && position + 8 <= file_size) {
+    std::uint64_t declared_bytes = 0;
+    while (!(have_format && have_data && !after_format) && position + 8 <= file_size) {
         std::uint8_t chunk[8];
         if (!file_.seek(position) || file_.read(chunk, 8) != 8) {
             break;
         }
+        // A format chunk that declares more bytes than it has makes the walk land inside
+        // the next chunk: its fields would be read from that chunk's header.
+        if (after_format && !is_chunk_name(chunk)) {
+            fail("damaged WAV file (the format chunk is shorter than its declared size)");
+        }
+        after_format = false;
         const std::uint32_t size = u32(chunk + 4);
         const std::uint64_t body = position + 8;
         if (std::memcmp(chunk, "fmt ", 4) == 0 && !have_format) {
-            std::uint8_t data[40] = {};
-            const std::uint32_t wanted = size < sizeof data ? size : sizeof data;
-            if (size < 16 || file_.read(data, wanted) != wanted) {
+            format_size = size < sizeof format ? size : sizeof format;
+            if (size < 16 || file_.read(format, format_size) != format_size) {
                 fail("damaged WAV file (the format chunk is too short)");
             }
-            parse_format(data, wanted);
             have_format = true;
+            after_format = true;
         } else if (std::memcmp(chunk, "data", 4) == 0 && !have_data) {
             data_offset = body;
-            data_bytes = size;
+            data_bytes = declared_bytes = size;
             if (size == 0xFFFFFFFFu || body + size > file_size) {
                 // Unfinished or damaged file: take what is there.
                 format_.truncated = size != 0xFFFFFFFFu;
                 data_bytes = file_size - body;
+                declared_bytes = format_.truncated ? size : data_bytes;
             }
             have_data = true;
         }
@@ -85,10 +105,12 @@ WavReader::WavReader(const std::string& path) : file_(path) {
     if (!have_format) {
         fail("damaged WAV file (no format chunk)");
     }
+    parse_format(format, format_size);
     if (!have_data) {
         fail("damaged WAV file (no data chunk)");
     }
     format_.frames = data_bytes / static_cast<std::uint64_t>(format_.block_align);
+    format_.declared_frames = declared_bytes / static_cast<std::uint64_t>(format_.block_align);
     if (!file_.seek(data_offset)) {
         fail("cannot read the audio data");
     }
@@ -164,6 +186,7 @@ int WavReader::read(float* const* planar, int max_frames) {
     if (got < wanted) {
         // The file ended early (it shrank, or a read failed): stop here.
         format_.frames = frames_read_ + static_cast<std::uint64_t>(frames);
+        format_.truncated = true;
     }
     const int channels = format_.channels;
     const std::uint8_t* p = buffer_.data();

@@ -3,8 +3,9 @@
 //
 // The chunk walk follows RIFF rules (32-bit little-endian sizes, data padded to even
 // length) and tolerates damaged files: a data chunk that claims more bytes than the file
-// holds is read up to the end of the file (and reported as truncated), a partial last
-// sample frame is dropped. Everything else is refused with a message naming the problem.
+// holds is read up to the end of the file (and reported as truncated, with what it
+// claimed), a partial last sample frame is dropped. Everything else is refused with a
+// message naming the problem.
 // Samples come out as floats in 16-bit scale (+-32768) whatever the stored depth.
 #pragma once
 
@@ -19,11 +20,12 @@ namespace brevix::aac {
 struct WavFormat {
     int channels = 0;
     int sample_rate = 0;
-    int bits_per_sample = 0;         // container size: 8, 16, 24 or 32
-    int block_align = 0;             // bytes per sample frame
-    std::uint32_t channel_mask = 0;  // speaker positions (extensible files); 0: not given
-    std::uint64_t frames = 0;        // sample frames available
-    bool truncated = false;          // the data chunk claimed more than the file holds
+    int bits_per_sample = 0;            // container size: 8, 16, 24 or 32
+    int block_align = 0;                // bytes per sample frame
+    std::uint32_t channel_mask = 0;     // speaker positions (extensible files); 0: not given
+    std::uint64_t frames = 0;           // sample frames available
+    bool truncated = false;             // the data chunk claimed more than the file holds
+    std::uint64_t declared_frames = 0;  // what the data chunk claimed (`frames` if unknown)
 };
 
 class WavReader {
