@@ -193,5 +193,67 @@ TEST(RealEncoder, EncodesTheChosenFileWhileTheBarMoves) {
     }
 }
 
+TEST(RealEncoder, SpeaksToThePersonAtTheWindow) {
+    App app(Encoder::kReal);
+    ASSERT_TRUE(app.select_input(app.write_wav("song.wav"))) << app.seen();
+    click(app.item(IDC_PROFILE_SSR));
+    click(app.item(IDC_ENCODE));
+    const Box box = app.message_box("encoder_refusal_box");
+    EXPECT_EQ(box.text,
+              "The SSR profile is not supported by this encoder. Choose the Main or LC profile.");
+    EXPECT_EQ(box.caption, "MPEG-4 Encoder");
+    EXPECT_TRUE(box.over_progress_window);
+    ASSERT_TRUE(app.back_to_main()) << app.seen();
+    // A source cut short: encoded, and the status line says what was missing before the
+    // window closes.
+    wav::Bytes cut =
+        wav::file(std::vector<std::vector<double>>(2, std::vector<double>(44100)), 44100);
+    cut.resize(cut.size() - 4 * 22050);
+    ASSERT_TRUE(wav::write_file(app.folder.file("cut.wav"), cut));
+    ASSERT_TRUE(app.select_input(app.folder.file("cut.wav"))) << app.seen();
+    click(app.item(IDC_PROFILE_LC));
+    click(app.item(IDC_ENCODE));
+    HWND progress = app.wait_owned(app.main, IDC_PROGRESS_BAR);
+    EXPECT_TRUE(wait_until([&] {
+        return text(GetDlgItem(progress, IDC_STATUS_LINE)) ==
+               "Done: cut.wav is truncated: 0.50 s of audio missing at its end";
+    })) << app.seen();
+    EXPECT_TRUE(
+        screenshot(progress, "progress_window_warning", GetDlgItem(progress, IDC_ANIMATION)));
+    EXPECT_TRUE(app.back_to_main()) << app.seen();
+    EXPECT_EQ(read_file(app.folder.file("cut.aac")).substr(0, 1), "\xFF");
+}
+
+// mp4.exe on its own with names outside any ANSI code page: it reads its command line as
+// UTF-16, so the files and its messages carry the real names.
+TEST(RealEncoder, TakesAnyNameWindowsAllows) {
+    TempFolder folder;
+    const std::wstring dir = std::filesystem::u8path(folder.path()).wstring() + L"\\";
+    const std::wstring output = dir + L"日本語 ü.aac";
+    ASSERT_TRUE(
+        wav::write_file(folder.file("in.wav"), wav::file({1, 2, 44100, 16}, wav::Bytes(40000, 1))));
+    ASSERT_TRUE(MoveFileW((dir + L"in.wav").c_str(), (dir + L"日本語 ü.wav").c_str()));
+    const auto run = [&](const std::wstring& arguments) {
+        const int code = _wsystem((L"cd /d " + dir + L" && " +
+                                   std::filesystem::u8path(build_folder()).wstring() +
+                                   L"\\mp4.exe -nh " + arguments + L" 2>err.txt")
+                                      .c_str());
+        return std::to_string(code) + " " + read_file(folder.file("err.txt"));
+    };
+    EXPECT_EQ(run(L"\"日本語 ü.wav\" -o \"日本語 ü.aac\""), "0 ");
+    // An existing output keeps its attributes; a read-only one is refused.
+    SetFileAttributesW(output.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_EQ(run(L"\"日本語 ü.wav\" -o \"日本語 ü.aac\""), "0 ");
+    EXPECT_TRUE(GetFileAttributesW(output.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+    SetFileAttributesW(output.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(run(L"\"日本語 ü.wav\" -o \"日本語 ü.aac\""),
+              "1 mp4: error: the output file '日本語 ü.aac' is read-only\r\n");
+    SetFileAttributesW(output.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(
+        run(L"日本語x.wav -o y.aac").rfind("1 mp4: error: input '日本語x.wav': cannot open", 0),
+        0u);
+    EXPECT_EQ(GetFileAttributesW((output + L".mp4tmp").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
 }  // namespace
 }  // namespace brevix::e2e

@@ -52,8 +52,11 @@ struct Search {
 BOOL CALLBACK collect(HWND window, LPARAM search) {
     auto& s = *reinterpret_cast<Search*>(search);
     DWORD process_id = 0;
+    DWORD owner_process_id = 0;  // the encoder's message boxes belong to the program's windows
     GetWindowThreadProcessId(window, &process_id);
-    if (process_id == s.process_id && IsWindowVisible(window) && class_of(window) == "#32770")
+    GetWindowThreadProcessId(GetWindow(window, GW_OWNER), &owner_process_id);
+    if ((process_id == s.process_id || owner_process_id == s.process_id) &&
+        IsWindowVisible(window) && class_of(window) == "#32770")
         s.found.push_back(window);
     return TRUE;
 }
@@ -65,7 +68,8 @@ BOOL CALLBACK find_edit(HWND window, LPARAM found) {
     return FALSE;
 }
 
-// The process's visible top-level dialogs (every window the program opens is one).
+// The process's visible top-level dialogs (every window the program opens is one), and
+// those of other processes that its windows own.
 std::vector<HWND> dialogs_of(DWORD process_id) {
     Search search{process_id, {}};
     EnumWindows(&collect, reinterpret_cast<LPARAM>(&search));

@@ -1,6 +1,11 @@
 // The mp4 program: its command line, the output written under a temporary name, and the
 // program as a caller sees it (exit codes, messages, an existing output that survives any
 // failure or interruption, names with spaces and without extensions).
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
@@ -76,7 +81,9 @@ TEST(CommandLine, ErrorsNameTheProblem) {
         {{"-r", "99999999999", "a", "-o", "b"}, "is not a bit rate"},
         {{"-wn", "0x10", "a", "-o", "b"}, "is not a window handle"},
         {{"-wn", "4294967296", "a", "-o", "b"}, "is not a window handle"},
-        {{"-ssr", "a", "-o", "b"}, "the SSR profile is not supported by this encoder"},
+        {{"-ssr", "a", "-o", "b"}, "the SSR profile is not supported by this encoder (use -lc"},
+        {{"-ssr", "-wn", "5", "a", "-o", "b"},
+         "The SSR profile is not supported by this encoder. Choose the Main or LC profile."},
         {{"-o", "b"}, "no input file"},
         {{"a"}, "no output file"},
         {{"a", "b", "-o", "c"}, "unexpected argument 'b'"},
@@ -91,34 +98,71 @@ TEST(CommandLine, ErrorsNameTheProblem) {
     }
 }
 
-TEST(OutputFile, TheOutputChangesOnlyWhenCommitted) {
+TEST(OutputFile, TheOutputChangesOnlyWhenCommittedAndKeepsWhatThePathIs) {
     TempFolder dir;
     const std::string path = dir.file("out file.aac");
     ASSERT_TRUE(wav::write_file(path, {1, 2, 3}));
+    ::chmod(path.c_str(), 0604);
     {
-        OutputFile abandoned(path);
+        OutputFile abandoned(path, false);
         abandoned.write("partial", 7);
     }
     EXPECT_EQ(wav::read_file(path), (wav::Bytes{1, 2, 3}));
     EXPECT_EQ(dir.names().size(), 1u) << "the temporary file is gone";
+    // Through a symbolic link: the link stays, the file it names is replaced (keeping its
+    // permissions), the temporary goes beside that file.
+    ::mkdir(dir.file("sub").c_str(), 0700);
+    ::symlink("../out file.aac", dir.file("sub/link.aac").c_str());
     {
-        OutputFile out(path);
-        EXPECT_EQ(out.temp_path().rfind(path + ".", 0), 0u) << "beside the output";
+        OutputFile out(dir.file("sub/link.aac"), true);
+        EXPECT_EQ(out.temp_path(), dir.file("sub/../out file.aac.mp4tmp"));
         out.write("abcd", 4);
         out.write_at(1, "X", 1);
         EXPECT_EQ(wav::read_file(path), (wav::Bytes{1, 2, 3}));
         out.commit();
     }
     EXPECT_EQ(wav::read_file(path), (wav::Bytes{'a', 'X', 'c', 'd'}));
-    EXPECT_EQ(dir.names().size(), 1u);
-    try {
-        OutputFile out(dir.file("missing-folder/out.aac"));
-        ADD_FAILURE();
-    } catch (const std::runtime_error& e) {
-        EXPECT_NE(std::string(e.what()).find("cannot create the output file '" +
-                                             dir.file("missing-folder/out.aac")),
-                  std::string::npos);
+    struct stat st {};
+    EXPECT_TRUE(::lstat(dir.file("sub/link.aac").c_str(), &st) == 0 && S_ISLNK(st.st_mode));
+    EXPECT_TRUE(::stat(path.c_str(), &st) == 0 && (st.st_mode & 07777) == 0604);
+    EXPECT_EQ(dir.names().size(), 2u);
+    // A device is written to directly and stays a device; a pipe nobody reads, or one that
+    // would have to take an MP4 file, is refused.
+    {
+        OutputFile null("/dev/null", false);
+        EXPECT_EQ(null.temp_path(), "");
+        null.write("abc", 3);
+        null.commit();
     }
+    EXPECT_TRUE(::stat("/dev/null", &st) == 0 && S_ISCHR(st.st_mode));
+    ::mkfifo(dir.file("pipe").c_str(), 0600);
+    const std::string long_name(300, 'n');
+    const struct {
+        std::string path;
+        std::string words;
+    } refused[] = {
+        {dir.path(), "is a folder"},
+        {dir.file("missing/x.aac"), "the folder of the output file '" + dir.file("missing/x.aac")},
+        {path + "/x.aac", "the folder of the output file"},
+        {dir.file(long_name), "is too long"},
+        {dir.file("pipe"), "nothing reads from the pipe"},
+    };
+    for (const auto& r : refused) {
+        try {
+            OutputFile out(r.path, false);
+            ADD_FAILURE() << r.path;
+        } catch (const std::runtime_error& e) {
+            EXPECT_NE(std::string(e.what()).find(r.words), std::string::npos) << e.what();
+        }
+    }
+    const int reader = ::open(dir.file("pipe").c_str(), O_RDONLY | O_NONBLOCK);
+    EXPECT_THROW(OutputFile(dir.file("pipe"), true), std::runtime_error);
+    ::close(reader);
+    // A name as long as a file name may be gets a shortened temporary name of that length.
+    const std::string longest = dir.file(std::string(250, 'x') + ".aac");
+    EXPECT_EQ(file_name_of(temporary_path_for(longest)).size(), 255u);
+    EXPECT_NE(temporary_path_for(longest), temporary_path_for(dir.file(std::string(251, 'x'))));
+    EXPECT_EQ(dir.names().size(), 3u);
 }
 
 class Program : public ::testing::Test {
@@ -176,7 +220,8 @@ TEST_F(Program, RefusesWithAnExitCodeAndAMessageAndKeepsAnExistingOutput) {
         {{"-r", "4000", in, "-o", out}, 1, "bit rate 4000 bits/s is outside 16000..529200"},
         {{"-r", "900000", in, "-o", out}, 1, "bit rate 900000"},
         {{in, "-o", in}, 1, "must not be the input"},
-        {{in, "-o", dir_.file("no-such-folder/x.aac")}, 1, "cannot create the output file"},
+        {{in, "-o", dir_.file("no-such-folder/x.aac")}, 1, "the folder of the output file"},
+        {{in, "-o", dir_.path()}, 1, "is a folder"},
     };
     for (const auto& c : cases) {
         const bench::ChildRun r = test::mp4(c.args);
@@ -188,6 +233,44 @@ TEST_F(Program, RefusesWithAnExitCodeAndAMessageAndKeepsAnExistingOutput) {
     // A successful run replaces it.
     EXPECT_EQ(test::mp4({"-nh", in, "-o", out}).exit_code, 0);
     EXPECT_EQ(adts_profile(out), 1);
+}
+
+TEST_F(Program, TakesOverAStaleTemporaryButNeverALiveOne) {
+    const std::string in = stereo_wav("in.wav");
+    const std::string out = dir_.file("out.aac");
+    const std::string temp = fixture("out.aac.mp4tmp", {'o', 'l', 'd'});
+    const int live = ::open(temp.c_str(), O_RDONLY);  // locked as a run that writes it
+    ASSERT_EQ(::flock(live, LOCK_EX), 0);
+    const bench::ChildRun r = test::mp4({"-nh", in, "-o", out});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.err.find("is being written by another run"), std::string::npos) << r.err;
+    EXPECT_EQ(wav::read_file(temp), (wav::Bytes{'o', 'l', 'd'}));
+    ::close(live);  // now it is what a killed run left behind
+    EXPECT_EQ(test::mp4({"-nh", in, "-o", out}).exit_code, 0);
+    EXPECT_EQ(adts_profile(out), 1);
+    EXPECT_EQ(dir_.names().size(), 2u) << "in.wav and out.aac";
+}
+
+TEST_F(Program, EncodesWhatATruncatedInputHoldsAndRefusesOneWithoutAudio) {
+    wav::Bytes cut = wav::file(std::vector<test::Signal>{test::sine(440, 0.3, 44100)}, 44100);
+    bench::ChildRun r;
+    for (const auto& [bytes, amount] : {std::pair{20, "10 sample frames"}, {22030, "0.25 s"}}) {
+        cut.resize(cut.size() - bytes);
+        r = test::mp4({"-nh", fixture("cut.wav", cut), "-o", dir_.file("cut.aac")});
+        EXPECT_EQ(r.exit_code, 0);
+        EXPECT_EQ(r.err, "mp4: warning: cut.wav is truncated: " + std::string(amount) +
+                             " of audio missing at its end; what is there was encoded\n");
+    }
+    EXPECT_EQ(adts_profile(dir_.file("cut.aac")), 1);
+    cut.resize(44);  // the header alone, still claiming a second of audio
+    for (const auto& [bytes, words] :
+         {std::pair{cut, "holds no audio (the file ends where the audio should begin)"},
+          std::pair{wav::file({1, 1}, {}), "holds no audio\n"}}) {
+        r = test::mp4({"-nh", fixture("empty.wav", bytes), "-o", dir_.file("empty.aac")});
+        EXPECT_EQ(r.exit_code, 1);
+        EXPECT_NE(r.err.find(words), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(dir_.names().size(), 3u) << "nothing written for the inputs without audio";
 }
 
 TEST_F(Program, AnInterruptedRunKeepsTheExistingOutputAndLeavesNoTemporary) {

@@ -4,6 +4,11 @@
 #include <cstring>
 #include <stdexcept>
 
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
+
 namespace brevix::aac {
 namespace {
 
@@ -25,8 +30,48 @@ std::int64_t tell64(std::FILE* f) {
 
 }  // namespace
 
+#ifdef _WIN32
+std::wstring widen(const std::string& text) {
+    const int length = static_cast<int>(text.size());
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, &wide[0], length);
+    wide.resize(static_cast<std::size_t>(n > 0 ? n : 0));
+    return wide;
+}
+
+std::string narrow(const std::wstring& text) {
+    const int length = static_cast<int>(text.size());
+    const int n =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+    std::string result(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), length, &result[0], n, nullptr, nullptr);
+    return result;
+}
+
+std::wstring system_path(const std::string& path) {
+    const std::wstring wide = widen(path);
+    const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (size == 0) {
+        return wide;
+    }
+    std::wstring full(size, L'\0');
+    full.resize(GetFullPathNameW(wide.c_str(), size, &full[0], nullptr));
+    if (full.rfind(L"\\\\?\\", 0) == 0 || full.rfind(L"\\\\.\\", 0) == 0) {
+        return full;
+    }
+    if (full.rfind(L"\\\\", 0) == 0) {
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    }
+    return L"\\\\?\\" + full;
+}
+#endif
+
 InputFile::InputFile(const std::string& path) {
+#ifdef _WIN32
+    file_ = _wfopen(system_path(path).c_str(), L"rb");
+#else
     file_ = std::fopen(path.c_str(), "rb");
+#endif
     if (file_ == nullptr) {
         throw std::runtime_error("cannot open '" + path + "': " + std::strerror(errno));
     }

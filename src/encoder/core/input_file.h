@@ -1,4 +1,5 @@
-// A read-only binary file with 64-bit positions, closed by its destructor.
+// A read-only binary file with 64-bit positions, closed by its destructor. Paths are
+// UTF-8 on every platform.
 #pragma once
 
 #include <cstddef>
@@ -26,5 +27,14 @@ private:
     std::FILE* file_ = nullptr;
     std::uint64_t size_ = 0;
 };
+
+#ifdef _WIN32
+// UTF-8 and UTF-16 text for the wide Windows API.
+std::wstring widen(const std::string& text);
+std::string narrow(const std::wstring& text);
+// A path as the wide file API takes it: made full and given the prefix that lifts the
+// 260-character limit (device names such as NUL stay as they are).
+std::wstring system_path(const std::string& path);
+#endif
 
 }  // namespace brevix::aac

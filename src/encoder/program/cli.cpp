@@ -146,7 +146,11 @@ ParseResult parse_command_line(const std::vector<std::string>& args) {
         return result;
     }
     if (ssr) {
-        return error("the SSR profile is not supported by this encoder (use -lc or -main)");
+        // In a window the person chose a profile, not a switch.
+        return error(o.has_window ? "The SSR profile is not supported by this encoder. Choose "
+                                    "the Main or LC profile."
+                                  : "the SSR profile is not supported by this encoder (use -lc "
+                                    "or -main)");
     }
     if (o.input.empty()) {
         return error("no input file given");

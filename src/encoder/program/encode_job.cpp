@@ -1,5 +1,6 @@
 #include "program/encode_job.h"
 
+#include <cstdio>
 #include <exception>
 #include <memory>
 #include <stdexcept>
@@ -45,12 +46,17 @@ void encode(const Options& options, ProgressReporter& progress) {
     config.constant_rate = options.constant_rate;
     const aac::StreamInfo info{config.profile, config.sample_rate, config.channels};
 
-    // Check the settings before anything is created on disk.
+    // Check the settings and the output before anything is created on disk.
     aac::check_bit_rate(config.bit_rate, config.sample_rate, config.channels);
-
-    OutputFile output(options.output);
+    if (format.frames == 0) {
+        throw std::runtime_error(
+            "input '" + options.input + "' holds no audio" +
+            (format.truncated ? " (the file ends where the audio should begin)" : ""));
+    }
+    const bool mp4 = is_mp4_name(options.output);
+    OutputFile output(options.output, mp4);
     std::unique_ptr<aac::ContainerWriter> container;
-    if (is_mp4_name(options.output)) {
+    if (mp4) {
         container = std::make_unique<aac::Mp4Writer>(info, output);
     } else {
         container = std::make_unique<aac::AdtsWriter>(info, output);
@@ -93,6 +99,19 @@ void encode(const Options& options, ProgressReporter& progress) {
     output.commit();
     if (percent != 100) {
         progress.update(100);
+    }
+    const std::uint64_t missing = format.declared_frames - reader.frames_read();
+    if (format.truncated && missing > 0) {
+        char amount[48];
+        if (missing * 100 < static_cast<std::uint64_t>(format.sample_rate)) {
+            std::snprintf(amount, sizeof amount, "%u sample frames",
+                          static_cast<unsigned>(missing));
+        } else {
+            std::snprintf(amount, sizeof amount, "%.2f s",
+                          static_cast<double>(missing) / format.sample_rate);
+        }
+        progress.warn(file_name_of(options.input) + " is truncated: " + amount +
+                      " of audio missing at its end");
     }
 }
 

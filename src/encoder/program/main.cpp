@@ -1,7 +1,6 @@
 // mp4: command-line AAC encoder. See program/cli.h for the command line.
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include "program/cli.h"
 #include "program/encode_job.h"
@@ -18,8 +17,7 @@ constexpr int kExitUsage = 2;
 
 int main(int argc, char** argv) {
     using namespace brevix::mp4;
-    std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0));
-    const ParseResult parsed = parse_command_line(args);
+    const ParseResult parsed = parse_command_line(command_line_arguments(argc, argv));
     const Options& options = parsed.options;
 
     std::unique_ptr<ProgressReporter> progress;

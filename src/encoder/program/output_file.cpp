@@ -7,48 +7,106 @@
 #include "program/platform.h"
 
 namespace brevix::mp4 {
+namespace {
 
-OutputFile::OutputFile(const std::string& final_path) : final_path_(final_path) {
-    // Unique per process, and created exclusively so a stale or foreign file is never
-    // overwritten.
-    const std::string base = final_path + "." + std::to_string(process_id());
-    int error = 0;
-    for (int attempt = 0; attempt < 100 && file_ == nullptr; ++attempt) {
-        temp_path_ = base + (attempt == 0 ? "" : "-" + std::to_string(attempt)) + ".tmp";
-        file_ = create_new_file(temp_path_);
-        error = errno;
-        if (file_ == nullptr && error != EEXIST) {
-            break;
+constexpr const char* kTemporarySuffix = ".mp4tmp";
+constexpr std::size_t kMaxNameBytes = 255;  // a file name's limit on common file systems
+
+}  // namespace
+
+std::string temporary_path_for(const std::string& target) {
+    const std::size_t slash = target.find_last_of("/\\");
+    const std::size_t name_start = slash == std::string::npos ? 0 : slash + 1;
+    std::string name = target.substr(name_start);
+    const std::size_t suffix = std::strlen(kTemporarySuffix);
+    if (name.size() + suffix > kMaxNameBytes) {
+        std::uint32_t hash = 2166136261u;  // FNV-1a of the whole name keeps it unique
+        for (const char c : name) {
+            hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
         }
+        char tag[10];
+        std::snprintf(tag, sizeof tag, "~%08x", static_cast<unsigned>(hash));
+        std::size_t keep = kMaxNameBytes - suffix - std::strlen(tag);
+        while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) {
+            --keep;  // never cut a UTF-8 character in two
+        }
+        name = name.substr(0, keep) + tag;
     }
-    if (file_ == nullptr) {
-        throw std::runtime_error("cannot create the output file '" + final_path +
-                                 "': " + std::strerror(error));
+    return target.substr(0, name_start) + name + kTemporarySuffix;
+}
+
+OutputFile::OutputFile(const std::string& path, bool seekable) : path_(path) {
+    const OutputTarget target = find_output_target(path);
+    const std::string quoted = "'" + path + "'";
+    switch (target.kind) {
+        case OutputTarget::kFolder:
+            throw std::runtime_error("the output " + quoted + " is a folder, not a file name");
+        case OutputTarget::kMissingFolder:
+            throw std::runtime_error("the folder of the output file " + quoted + " does not exist");
+        case OutputTarget::kReadOnly:
+            throw std::runtime_error("the output file " + quoted + " is read-only");
+        case OutputTarget::kNameTooLong:
+            throw std::runtime_error("the output file name " + quoted +
+                                     " is too long for the system");
+        case OutputTarget::kUnreachable:
+            throw std::runtime_error("cannot create the output file " + quoted + ": " +
+                                     target.reason);
+        default:
+            break;
+    }
+    target_ = target.path;
+    const bool direct = target.kind == OutputTarget::kDevice;
+    if (!direct) {
+        temp_path_ = temporary_path_for(target_);
+    }
+    const OpenedFile opened = direct ? open_device(target_) : open_temporary(temp_path_);
+    switch (opened.problem) {
+        case OpenedFile::kBusy:
+            throw std::runtime_error("the output file " + quoted +
+                                     " is being written by another run of the encoder");
+        case OpenedFile::kNoReader:
+            throw std::runtime_error("nothing reads from the pipe " + quoted);
+        case OpenedFile::kFailed:
+            throw std::runtime_error("cannot create the output file " + quoted + ": " +
+                                     opened.reason);
+        case OpenedFile::kNone:
+            break;
+    }
+    file_ = opened.file;
+    if (direct && seekable && !seek_file(file_, 0)) {
+        std::fclose(file_);
+        throw std::runtime_error("an MP4 file cannot be written to " + quoted +
+                                 " (a pipe or device); give a name ending in .aac for an "
+                                 "ADTS stream");
     }
 }
 
 OutputFile::~OutputFile() {
-    if (file_ != nullptr) {
+    if (file_ == nullptr) {
+        return;
+    }
+    if (temp_path_.empty()) {
         std::fclose(file_);
+    } else {
+        discard_temporary(file_, temp_path_);
     }
-    if (!committed_) {
-        std::remove(temp_path_.c_str());
-    }
+}
+
+void OutputFile::fail_writing() const {
+    throw std::runtime_error("cannot write the output file '" + path_ +
+                             "': " + std::strerror(errno));
 }
 
 void OutputFile::write(const void* data, std::size_t bytes) {
     if (file_ == nullptr || std::fwrite(data, 1, bytes, file_) != bytes) {
-        throw std::runtime_error("cannot write the output file '" + final_path_ +
-                                 "': " + std::strerror(errno));
+        fail_writing();
     }
 }
 
 void OutputFile::write_at(std::uint64_t offset, const void* data, std::size_t bytes) {
-    const bool ok = file_ != nullptr && seek_file(file_, offset) &&
-                    std::fwrite(data, 1, bytes, file_) == bytes && seek_file_end(file_);
-    if (!ok) {
-        throw std::runtime_error("cannot write the output file '" + final_path_ +
-                                 "': " + std::strerror(errno));
+    if (file_ == nullptr || !seek_file(file_, offset) ||
+        std::fwrite(data, 1, bytes, file_) != bytes || !seek_file_end(file_)) {
+        fail_writing();
     }
 }
 
@@ -56,19 +114,21 @@ void OutputFile::commit() {
     if (file_ == nullptr) {
         throw std::logic_error("output file already closed");
     }
-    const bool flushed = std::fflush(file_) == 0;
-    const int error = errno;
-    const bool closed = std::fclose(file_) == 0;
+    if (std::fflush(file_) != 0) {
+        fail_writing();
+    }
+    std::FILE* const file = file_;
     file_ = nullptr;
-    if (!flushed || !closed) {
-        throw std::runtime_error("cannot write the output file '" + final_path_ +
-                                 "': " + std::strerror(flushed ? errno : error));
+    if (temp_path_.empty()) {
+        if (std::fclose(file) != 0) {
+            fail_writing();
+        }
+        return;
     }
     std::string reason;
-    if (!replace_file(temp_path_, final_path_, &reason)) {
-        throw std::runtime_error("cannot replace the output file '" + final_path_ + "': " + reason);
+    if (!commit_temporary(file, temp_path_, target_, &reason)) {
+        throw std::runtime_error("cannot replace the output file '" + path_ + "': " + reason);
     }
-    committed_ = true;
 }
 
 }  // namespace brevix::mp4

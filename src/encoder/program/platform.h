@@ -1,18 +1,64 @@
 // The few operating-system services the program needs, implemented once for POSIX
-// (platform_posix.cpp) and once for Windows (platform_win32.cpp).
+// (platform_posix.cpp) and once for Windows (platform_win32.cpp). Paths are UTF-8 on
+// every platform; the Windows side converts them for the wide file API.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "program/progress.h"
 
 namespace brevix::mp4 {
 
-// Creates `path` for writing only if it does not exist yet. nullptr (errno set) otherwise.
-std::FILE* create_new_file(const std::string& path);
+// The program's arguments, without the program name, in UTF-8 (on Windows read from the
+// UTF-16 command line, so every file name Windows allows arrives intact).
+std::vector<std::string> command_line_arguments(int argc, char** argv);
+
+// What an output path names, found before anything is encoded.
+struct OutputTarget {
+    enum Kind {
+        kNewFile,      // nothing yet, in an existing folder
+        kRegularFile,  // a file that may be replaced
+        kDevice,       // a device, pipe or socket: written to directly
+        kFolder,
+        kMissingFolder,  // the folder it would go into does not exist
+        kReadOnly,
+        kNameTooLong,
+        kUnreachable  // any other failure; `reason` holds the system's words
+    };
+    std::string path;  // a symbolic link's final target; the path itself otherwise
+    Kind kind = kUnreachable;
+    std::string reason;
+};
+OutputTarget find_output_target(const std::string& path);
+
+struct OpenedFile {
+    enum Problem { kNone, kBusy, kNoReader, kFailed };
+    std::FILE* file = nullptr;  // set when problem is kNone
+    Problem problem = kFailed;
+    std::string reason;  // the system's words for kFailed
+};
+
+// Opens an existing device or pipe for writing, without creating or truncating anything.
+// kNoReader: a pipe that nobody reads (writing would wait for ever).
+OpenedFile open_device(const std::string& path);
+
+// Creates the temporary file `path`, or takes over one a dead run left behind, and holds
+// an exclusive lock on it for as long as it is open: a run never touches a temporary
+// that another live run is writing (kBusy).
+OpenedFile open_temporary(const std::string& path);
+
+// Moves the complete temporary file onto `target`, which keeps the permissions (mode or
+// attributes) of the file it replaces, then closes it. On failure fills `error` and
+// removes the temporary file.
+bool commit_temporary(std::FILE* file, const std::string& path, const std::string& target,
+                      std::string* error);
+
+// Removes the temporary file while its lock is still held, then closes it.
+void discard_temporary(std::FILE* file, const std::string& path);
 
 // Moves the position of `file` to `offset` bytes from its start (64-bit on every
 // platform). False on failure.
@@ -20,13 +66,11 @@ bool seek_file(std::FILE* file, std::uint64_t offset);
 // Moves the position of `file` to its end. False on failure.
 bool seek_file_end(std::FILE* file);
 
-// Moves `from` onto `to`, replacing an existing `to` in one step. Fills `error` on failure.
-bool replace_file(const std::string& from, const std::string& to, std::string* error);
-
 // True when both paths name the same existing file.
 bool same_file(const std::string& a, const std::string& b);
 
-int process_id();
+// Writes a message for the person at the console (stderr), in their console's characters.
+void write_console_text(const std::string& text);
 
 // Ctrl+C / termination requests set a flag instead of killing the process, so the
 // encoder can stop cleanly and remove its temporary file.

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -6,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "program/platform.h"
 
@@ -18,21 +20,163 @@ extern "C" void on_signal(int) {
     g_interrupted = 1;
 }
 
+std::string folder_of(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Follows symbolic links to the path they finally name, which need not exist. Empty when
+// the chain is too long or a link cannot be read.
+std::string follow_links(std::string path) {
+    std::vector<char> text(4096);
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            return path;
+        }
+        const ssize_t length = ::readlink(path.c_str(), text.data(), text.size());
+        if (length <= 0 || static_cast<std::size_t>(length) >= text.size()) {
+            return {};
+        }
+        const std::string link(text.data(), static_cast<std::size_t>(length));
+        path = link[0] == '/' || path.find('/') == std::string::npos
+                   ? link
+                   : path.substr(0, path.rfind('/') + 1) + link;
+    }
+    return {};
+}
+
+OpenedFile opened(int fd) {
+    OpenedFile result;
+    result.file = ::fdopen(fd, "wb");
+    if (result.file == nullptr) {
+        result.reason = std::strerror(errno);
+        ::close(fd);
+        return result;
+    }
+    result.problem = OpenedFile::kNone;
+    return result;
+}
+
+OpenedFile failed(int error) {
+    OpenedFile result;
+    result.problem = error == ENXIO ? OpenedFile::kNoReader : OpenedFile::kFailed;
+    result.reason = std::strerror(error);
+    return result;
+}
+
 }  // namespace
 
-std::FILE* create_new_file(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+std::vector<std::string> command_line_arguments(int argc, char** argv) {
+    return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0));
+}
+
+OutputTarget find_output_target(const std::string& path) {
+    OutputTarget target;
+    target.path = follow_links(path);
+    if (target.path.empty()) {
+        target.reason = std::strerror(ELOOP);
+        return target;
+    }
+    struct stat st {};
+    if (::stat(target.path.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) {
+            target.kind = OutputTarget::kFolder;
+        } else if (!S_ISREG(st.st_mode)) {
+            target.kind = OutputTarget::kDevice;
+        } else if (::access(target.path.c_str(), W_OK) != 0) {
+            target.kind = OutputTarget::kReadOnly;
+        } else {
+            target.kind = OutputTarget::kRegularFile;
+        }
+        return target;
+    }
+    const int error = errno;
+    struct stat folder {};
+    if (error == ENAMETOOLONG) {
+        target.kind = OutputTarget::kNameTooLong;
+    } else if (error == ENOTDIR || (error == ENOENT && path.back() == '/')) {
+        target.kind = OutputTarget::kMissingFolder;
+    } else if (error != ENOENT) {
+        target.reason = std::strerror(error);
+    } else if (::stat(folder_of(target.path).c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode)) {
+        target.kind = OutputTarget::kMissingFolder;
+    } else {
+        target.kind = OutputTarget::kNewFile;
+    }
+    return target;
+}
+
+OpenedFile open_device(const std::string& path) {
+    // Non-blocking, so a pipe without a reader is refused instead of waiting for ever.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
-        return nullptr;
+        return failed(errno);
     }
-    std::FILE* file = ::fdopen(fd, "wb");
-    if (file == nullptr) {
-        const int error = errno;
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return opened(fd);
+}
+
+OpenedFile open_temporary(const std::string& path) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            return failed(errno);
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int error = errno;
+            ::close(fd);
+            OpenedFile result = failed(error);
+            if (error == EWOULDBLOCK) {
+                result.problem = OpenedFile::kBusy;
+            }
+            return result;
+        }
+        // The lock counts only if the name still leads to the locked file: a run that
+        // finished in between has moved or removed it, and the name must be opened anew.
+        struct stat held {};
+        struct stat named {};
+        if (::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 &&
+            held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+            if (!S_ISREG(held.st_mode) || ::ftruncate(fd, 0) != 0) {
+                const int error = S_ISREG(held.st_mode) ? errno : EEXIST;
+                ::close(fd);
+                return failed(error);
+            }
+            return opened(fd);
+        }
         ::close(fd);
-        ::unlink(path.c_str());
-        errno = error;
     }
-    return file;
+    return failed(EAGAIN);
+}
+
+bool commit_temporary(std::FILE* file, const std::string& path, const std::string& target,
+                      std::string* error) {
+    struct stat existing {};
+    if (::stat(target.c_str(), &existing) == 0) {
+        // The replacement keeps the owner (where allowed) and the permissions.
+        const int fd = ::fileno(file);
+        if (::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
+            (void)::fchown(fd, static_cast<uid_t>(-1), existing.st_gid);
+        }
+        ::fchmod(fd, existing.st_mode & 07777);
+    }
+    // Moved while still locked, so no other run can take it for a stale temporary.
+    if (std::rename(path.c_str(), target.c_str()) != 0) {
+        *error = std::strerror(errno);
+        discard_temporary(file, path);
+        return false;
+    }
+    if (std::fclose(file) != 0) {
+        *error = std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+void discard_temporary(std::FILE* file, const std::string& path) {
+    ::unlink(path.c_str());
+    std::fclose(file);
 }
 
 bool seek_file(std::FILE* file, std::uint64_t offset) {
@@ -41,14 +185,6 @@ bool seek_file(std::FILE* file, std::uint64_t offset) {
 
 bool seek_file_end(std::FILE* file) {
     return ::fseeko(file, 0, SEEK_END) == 0;
-}
-
-bool replace_file(const std::string& from, const std::string& to, std::string* error) {
-    if (std::rename(from.c_str(), to.c_str()) == 0) {
-        return true;
-    }
-    *error = std::strerror(errno);
-    return false;
 }
 
 bool same_file(const std::string& a, const std::string& b) {
@@ -60,8 +196,9 @@ bool same_file(const std::string& a, const std::string& b) {
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
-int process_id() {
-    return static_cast<int>(::getpid());
+void write_console_text(const std::string& text) {
+    std::fputs(text.c_str(), stderr);
+    std::fflush(stderr);
 }
 
 void install_interrupt_handler() {

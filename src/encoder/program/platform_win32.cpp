@@ -1,15 +1,14 @@
 #include <fcntl.h>
 #include <io.h>
-#include <process.h>
-#include <sys/stat.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <string>
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+#include <shellapi.h>
 
+#include "core/input_file.h"
 #include "program/platform.h"
 
 namespace brevix::mp4 {
@@ -23,12 +22,12 @@ BOOL WINAPI on_console_event(DWORD) {
 }
 
 std::string last_error_text(DWORD code) {
-    char* text = nullptr;
-    const DWORD length = FormatMessageA(
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string result =
-        length > 0 && text != nullptr ? std::string(text, length) : "error " + std::to_string(code);
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string result = length > 0 && text != nullptr ? aac::narrow(std::wstring(text, length))
+                                                       : "error " + std::to_string(code);
     if (text != nullptr) {
         LocalFree(text);
     }
@@ -39,34 +38,162 @@ std::string last_error_text(DWORD code) {
     return result;
 }
 
-// Identity of an existing file: volume serial number and file index.
-bool file_identity(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
-    HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        return false;
+// Owns a file handle until it is handed to the C runtime.
+struct Handle {
+    explicit Handle(HANDLE h) : value(h) {}
+    ~Handle() {
+        if (valid()) {
+            CloseHandle(value);
+        }
     }
-    const BOOL ok = GetFileInformationByHandle(h, info);
-    CloseHandle(h);
-    return ok != FALSE;
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    bool valid() const { return value != INVALID_HANDLE_VALUE; }
+    HANDLE value;
+};
+
+// Opens an existing file or folder for its information only (links followed).
+HANDLE open_for_information(const std::wstring& path) {
+    return CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+OpenedFile opened(Handle& handle) {
+    OpenedFile result;
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle.value), _O_WRONLY | _O_BINARY);
+    if (fd < 0) {
+        result.reason = "cannot open a file descriptor";
+        return result;
+    }
+    handle.value = INVALID_HANDLE_VALUE;  // the descriptor owns it now
+    result.file = _fdopen(fd, "wb");
+    if (result.file == nullptr) {
+        _close(fd);
+        result.reason = "cannot open a stream";
+        return result;
+    }
+    result.problem = OpenedFile::kNone;
+    return result;
+}
+
+OpenedFile failed(DWORD code) {
+    OpenedFile result;
+    result.problem = code == ERROR_SHARING_VIOLATION ? OpenedFile::kBusy : OpenedFile::kFailed;
+    result.reason = last_error_text(code);
+    return result;
 }
 
 }  // namespace
 
-std::FILE* create_new_file(const std::string& path) {
-    const int fd =
-        _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
-    if (fd < 0) {
-        return nullptr;
+std::vector<std::string> command_line_arguments(int, char**) {
+    std::vector<std::string> args;
+    int count = 0;
+    wchar_t** words = CommandLineToArgvW(GetCommandLineW(), &count);
+    for (int i = 1; words != nullptr && i < count; ++i) {
+        args.push_back(aac::narrow(words[i]));
     }
-    std::FILE* file = _fdopen(fd, "wb");
-    if (file == nullptr) {
-        const int error = errno;
-        _close(fd);
-        _unlink(path.c_str());
-        errno = error;
+    LocalFree(words);
+    return args;
+}
+
+OutputTarget find_output_target(const std::string& path) {
+    OutputTarget target;
+    target.path = path;
+    const std::wstring name = aac::system_path(path);
+    const std::size_t slash = name.find_last_of(L"\\/");
+    if (name.size() - (slash == std::wstring::npos ? 0 : slash + 1) > 255) {
+        target.kind = OutputTarget::kNameTooLong;
+        return target;
     }
-    return file;
+    Handle h(open_for_information(name));
+    if (!h.valid()) {
+        const DWORD error = GetLastError();
+        const std::wstring folder = name.substr(0, slash == std::wstring::npos ? 0 : slash + 1);
+        const DWORD attributes = GetFileAttributesW(folder.c_str());
+        if (error == ERROR_FILENAME_EXCED_RANGE) {
+            target.kind = OutputTarget::kNameTooLong;
+        } else if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+            target.reason = last_error_text(error);
+        } else if (attributes == INVALID_FILE_ATTRIBUTES ||
+                   (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            target.kind = OutputTarget::kMissingFolder;
+        } else {
+            target.kind = OutputTarget::kNewFile;
+        }
+        return target;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileType(h.value) != FILE_TYPE_DISK) {
+        target.kind = OutputTarget::kDevice;
+    } else if (!GetFileInformationByHandle(h.value, &info)) {
+        target.reason = last_error_text(GetLastError());
+    } else if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        target.kind = OutputTarget::kFolder;
+    } else if ((info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        target.kind = OutputTarget::kReadOnly;
+    } else {
+        target.kind = OutputTarget::kRegularFile;
+        // A symbolic link stays: what it points at receives the output.
+        const DWORD own = GetFileAttributesW(name.c_str());
+        if (own != INVALID_FILE_ATTRIBUTES && (own & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+            std::wstring final_path(32768, L'\0');
+            const DWORD length = GetFinalPathNameByHandleW(h.value, &final_path[0], 32768, 0);
+            if (length > 0 && length < 32768) {
+                target.path = aac::narrow(final_path.substr(0, length));
+            }
+        }
+    }
+    return target;
+}
+
+OpenedFile open_device(const std::string& path) {
+    Handle h(CreateFileW(aac::system_path(path).c_str(), GENERIC_WRITE,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    return h.valid() ? opened(h) : failed(GetLastError());
+}
+
+OpenedFile open_temporary(const std::string& path) {
+    // Shared for deletion only: no other run can open it while this one writes, and it
+    // can still be renamed or removed through its name while open.
+    Handle h(CreateFileW(aac::system_path(path).c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h.valid()) {
+        return failed(GetLastError());
+    }
+    if (GetFileType(h.value) != FILE_TYPE_DISK || !SetEndOfFile(h.value)) {
+        return failed(GetFileType(h.value) != FILE_TYPE_DISK ? ERROR_FILE_EXISTS : GetLastError());
+    }
+    return opened(h);
+}
+
+bool commit_temporary(std::FILE* file, const std::string& path, const std::string& target,
+                      std::string* error) {
+    const std::wstring from = aac::system_path(path);
+    const std::wstring to = aac::system_path(target);
+    const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                       FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    const DWORD existing = GetFileAttributesW(to.c_str());
+    // Moved while still open, so no other run can take it for a stale temporary.
+    if (!MoveFileExW(from.c_str(), to.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        *error = last_error_text(GetLastError());
+        discard_temporary(file, path);
+        return false;
+    }
+    if (existing != INVALID_FILE_ATTRIBUTES) {
+        SetFileAttributesW(to.c_str(),
+                           (existing & kept) != 0 ? existing & kept : FILE_ATTRIBUTE_NORMAL);
+    }
+    if (std::fclose(file) != 0) {
+        *error = "cannot close the file";
+        return false;
+    }
+    return true;
+}
+
+void discard_temporary(std::FILE* file, const std::string& path) {
+    DeleteFileW(aac::system_path(path).c_str());  // takes effect when it is closed
+    std::fclose(file);
 }
 
 bool seek_file(std::FILE* file, std::uint64_t offset) {
@@ -77,26 +204,31 @@ bool seek_file_end(std::FILE* file) {
     return _fseeki64(file, 0, SEEK_END) == 0;
 }
 
-bool replace_file(const std::string& from, const std::string& to, std::string* error) {
-    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return true;
-    }
-    *error = last_error_text(GetLastError());
-    return false;
-}
-
 bool same_file(const std::string& a, const std::string& b) {
+    Handle ha(open_for_information(aac::system_path(a)));
+    Handle hb(open_for_information(aac::system_path(b)));
     BY_HANDLE_FILE_INFORMATION ia{};
     BY_HANDLE_FILE_INFORMATION ib{};
-    if (!file_identity(a, &ia) || !file_identity(b, &ib)) {
+    if (!ha.valid() || !hb.valid() || !GetFileInformationByHandle(ha.value, &ia) ||
+        !GetFileInformationByHandle(hb.value, &ib)) {
         return false;
     }
     return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
            ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
 }
 
-int process_id() {
-    return _getpid();
+void write_console_text(const std::string& text) {
+    // A console shows UTF-16; a pipe or file receives the UTF-8 bytes.
+    const HANDLE out = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (GetConsoleMode(out, &mode)) {
+        const std::wstring wide = aac::widen(text);
+        DWORD written = 0;
+        WriteConsoleW(out, wide.c_str(), static_cast<DWORD>(wide.size()), &written, nullptr);
+    } else {
+        std::fputs(text.c_str(), stderr);
+        std::fflush(stderr);
+    }
 }
 
 void install_interrupt_handler() {

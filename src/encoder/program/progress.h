@@ -13,6 +13,9 @@ public:
     virtual void begin(const std::string& input_name) = 0;
     // Percentage of the input read, 0..100; called only when it changes.
     virtual void update(int percent) = 0;
+    // Something the person should know about a job that still succeeds ("in.wav is
+    // truncated: ..."); shown at the end.
+    virtual void warn(const std::string& message) = 0;
     // The output file is complete.
     virtual void done() = 0;
     // The job failed; `message` names the problem.

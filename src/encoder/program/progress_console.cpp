@@ -1,5 +1,6 @@
 #include <cstdio>
 
+#include "program/platform.h"
 #include "program/progress.h"
 
 #ifdef _WIN32
@@ -26,23 +27,27 @@ public:
 
     void update(int percent) override {
         if (terminal_) {
-            std::fprintf(stderr, "\rEncoding %s: %d%%", name_.c_str(), percent);
-            std::fflush(stderr);
+            write_console_text("\rEncoding " + name_ + ": " + std::to_string(percent) + "%");
             line_open_ = true;
         }
+    }
+
+    void warn(const std::string& message) override {
+        end_line();
+        write_console_text("mp4: warning: " + message + "; what is there was encoded\n");
     }
 
     void done() override { end_line(); }
 
     void fail(const std::string& message) override {
         end_line();
-        std::fprintf(stderr, "mp4: error: %s\n", message.c_str());
+        write_console_text("mp4: error: " + message + "\n");
     }
 
 private:
     void end_line() {
         if (line_open_) {
-            std::fputc('\n', stderr);
+            write_console_text("\n");
             line_open_ = false;
         }
     }

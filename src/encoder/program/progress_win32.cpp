@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <string>
 
+#include "core/input_file.h"
 #include "program/platform.h"
 #include "res/resource.h"
 
@@ -21,7 +22,9 @@ namespace {
 constexpr int kProgressBarId = IDC_PROGRESS_BAR;
 constexpr int kStatusTextId = IDC_STATUS_LINE;
 constexpr UINT kTimeoutMs = 250;
-constexpr const char* kCaption = "MPEG-4 Encoder";
+constexpr const wchar_t* kCaption = L"MPEG-4 Encoder";
+// How long a warning stays readable in the status line before the window is closed.
+constexpr DWORD kWarningPauseMs = 3000;
 
 class WindowProgress : public ProgressReporter {
 public:
@@ -45,18 +48,31 @@ public:
         }
     }
 
+    void warn(const std::string& message) override {
+        write_console_text("mp4: warning: " + message + "\n");
+        warning_ = message;
+    }
+
     void done() override {
-        if (alive()) {
+        if (!alive()) {
+            return;
+        }
+        if (warning_.empty()) {
             set_status("Done: " + name_);
+        } else {
+            set_status("Done: " + warning_);
+            Sleep(kWarningPauseMs);
+        }
+        if (alive()) {
             PostMessageA(window_, WM_CLOSE, 0, 0);
         }
     }
 
     void fail(const std::string& message) override {
-        std::fprintf(stderr, "mp4: error: %s\n", message.c_str());
+        write_console_text("mp4: error: " + message + "\n");
         // Nobody is watching once the window is gone: stay silent then.
         if (alive()) {
-            MessageBoxA(window_, message.c_str(), kCaption, MB_OK | MB_ICONEXCLAMATION);
+            MessageBoxW(window_, aac::widen(message).c_str(), kCaption, MB_OK | MB_ICONEXCLAMATION);
             if (IsWindow(window_)) {
                 PostMessageA(window_, WM_CLOSE, 0, 0);
             }
@@ -84,16 +100,18 @@ private:
 
     // The status text needs a synchronous message (its string crosses processes); once
     // the window has been slow to answer it is left alone.
+    // The text goes as UTF-16, so names outside the window's code page arrive intact.
     void set_status(const std::string& text) {
         if (status_ != nullptr && !slow_) {
-            send(status_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+            const std::wstring wide = aac::widen(text);
+            send(status_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
         }
     }
 
     void send(HWND target, UINT message, WPARAM w, LPARAM l) {
         DWORD_PTR result = 0;
         if (target != nullptr &&
-            SendMessageTimeoutA(target, message, w, l, SMTO_ABORTIFHUNG | SMTO_NORMAL, kTimeoutMs,
+            SendMessageTimeoutW(target, message, w, l, SMTO_ABORTIFHUNG | SMTO_NORMAL, kTimeoutMs,
                                 &result) == 0) {
             slow_ = true;
         }
@@ -105,6 +123,7 @@ private:
     bool window_alive_ = true;
     bool slow_ = false;
     std::string name_;
+    std::string warning_;
 };
 
 }  // namespace
