@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test (on a fresh Debian 12 machine, as root): installs what is missing,
 # builds the host code with sanitizers and runs its unit tests, fuzzes the WAV header
-# probe for a bounded time, then builds the Windows programs and runs their end-to-end
-# tests under Wine.
+# probe and the encoder's WAV reader for a bounded time, then builds the Windows programs
+# and runs their end-to-end tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh

@@ -1,10 +1,11 @@
 #!/bin/sh
-# Fuzzes the WAV header probe for a bounded time.
+# Fuzzes the WAV header probe and the encoder's WAV reader for a bounded time.
 #   run_fuzz.sh BUILD_DIR SECONDS
-# BUILD_DIR is a native build folder in which the targets wav_probe_fuzz (the program
-# wav_probe_fuzzer) and wav_seed_corpus are built.
-# SECONDS 0 only replays the seed corpus. Exits non-zero on any finding; crashing inputs
-# are kept in BUILD_DIR/tests/fuzz/artifacts/.
+# BUILD_DIR is a native build folder in which the targets wav_probe_fuzz, wav_reader_fuzz
+# (the programs wav_probe_fuzzer, wav_reader_fuzzer) and wav_seed_corpus are built.
+# The fuzzers share SECONDS (at least one second each); 0 only replays the seed corpus.
+# Exits non-zero on any finding; crashing inputs are kept in
+# BUILD_DIR/tests/fuzz/artifacts/FUZZER/.
 set -eu
 
 if [ $# -ne 2 ]; then
@@ -18,36 +19,57 @@ case $seconds in
 esac
 
 dir=$build/tests/fuzz
-fuzzer=$dir/wav_probe_fuzzer
+fuzzers="wav_probe_fuzzer wav_reader_fuzzer"
 generator=$dir/wav_seed_corpus
-for program in "$fuzzer" "$generator"; do
-    if [ ! -x "$program" ]; then
-        echo "$program is missing: build the targets wav_probe_fuzz and wav_seed_corpus" >&2
+for program in $fuzzers wav_seed_corpus; do
+    if [ ! -x "$dir/$program" ]; then
+        echo "$dir/$program is missing: build the targets wav_probe_fuzz, wav_reader_fuzz" \
+             "and wav_seed_corpus" >&2
         exit 2
     fi
 done
 
+# Both fuzzers start from the same seeds: they read the same RIFF WAVE files.
 seeds=$dir/seeds
-corpus=$dir/corpus
-artifacts=$dir/artifacts
-rm -rf "$seeds" "$artifacts"
-mkdir -p "$seeds" "$corpus" "$artifacts"
+rm -rf "$seeds" "$dir/artifacts"
+mkdir -p "$seeds"
 "$generator" "$seeds"
 
-if [ "$seconds" -eq 0 ]; then
-    set -- -runs=0
-else
-    set -- -max_total_time="$seconds" -print_final_stats=1
-fi
+# run FUZZER SECONDS: runs one fuzzer (0 seconds: replays the seeds). New inputs go into
+# its own working corpus (the first folder); the seeds stay as generated.
+run() {
+    fuzzer=$1
+    corpus=$dir/corpus/$fuzzer
+    artifacts=$dir/artifacts/$fuzzer
+    mkdir -p "$corpus" "$artifacts"
+    if [ "$2" -eq 0 ]; then
+        set -- -runs=0
+    else
+        set -- -max_total_time="$2" -print_final_stats=1
+    fi
+    status=0
+    "$dir/$fuzzer" "$@" -timeout=10 -rss_limit_mb=2048 \
+        -artifact_prefix="$artifacts/" "$corpus" "$seeds" || status=$?
+    findings=$(find "$artifacts" -type f | wc -l)
+    if [ "$status" -ne 0 ] || [ "$findings" -ne 0 ]; then
+        echo "$fuzzer: exit status $status, $findings finding(s) in $artifacts" >&2
+        return 1
+    fi
+    echo "$fuzzer: no findings"
+}
 
-# New inputs go into the first folder (the working corpus); the seeds stay as generated.
-status=0
-"$fuzzer" "$@" -timeout=10 -rss_limit_mb=2048 \
-    -artifact_prefix="$artifacts/" "$corpus" "$seeds" || status=$?
-
-findings=$(find "$artifacts" -type f | wc -l)
-if [ "$status" -ne 0 ] || [ "$findings" -ne 0 ]; then
-    echo "wav_probe_fuzz: exit status $status, $findings finding(s) in $artifacts" >&2
-    exit 1
-fi
-echo "wav_probe_fuzz: no findings"
+# Half the time each (the first gets an odd second), so the whole run takes SECONDS. Both
+# run even if the first finds something.
+failed=0
+left=$seconds
+count=2  # fuzzers still to run
+for fuzzer in $fuzzers; do
+    share=$(( (left + count - 1) / count ))
+    if [ "$seconds" -gt 0 ] && [ "$share" -eq 0 ]; then
+        share=1
+    fi
+    left=$(( left - share ))
+    count=$(( count - 1 ))
+    run "$fuzzer" "$share" || failed=1
+done
+exit "$failed"

@@ -1,4 +1,4 @@
-// Writes the seed corpus for the WAV probe fuzzer: one file per interesting header shape.
+// Writes the seed corpus for the WAV probe and reader fuzzers: one file per interesting shape.
 // Usage: wav_seed_corpus DIR
 #include <cstdio>
 #include <string>
@@ -11,8 +11,11 @@ using namespace brevix::wav;
 
 namespace {
 
-Bytes pcm_file(int channels, int rate, int bits = 16, int tag = 1) {
-    return file({tag, channels, rate, bits}, Bytes(64, 0x11));
+// 64 bytes of samples. A `mask` gives the extensible format, a `size` the data chunk's claim.
+Bytes pcm_file(int channels, int rate, int bits = 16, unsigned mask = 0, std::int64_t size = -1) {
+    Bytes chunks = chunk("fmt ", format_data({1, channels, rate, bits, mask}));
+    append(chunks, chunk("data", Bytes(64, 0x11), size));
+    return riff("WAVE", chunks);
 }
 
 }  // namespace
@@ -26,6 +29,7 @@ int main(int argc, char** argv) {
 
     Bytes odd_chunks = chunk("LIST", Bytes(3, 'x'));
     append(odd_chunks, chunk("bext", Bytes(1, 'y')));
+    append(odd_chunks, chunk("data", Bytes(9, 0x22)));
     append(odd_chunks, chunk("fmt ", format_data({1, 2, 44100})));
 
     Bytes other_riff_first = riff("AVI ", chunk("fmt ", format_data({1, 1, 44100})));
@@ -44,11 +48,14 @@ int main(int argc, char** argv) {
     append(outside, chunk("fmt ", format_data({1, 2, 44100})));
 
     const std::vector<std::pair<const char*, Bytes>> seeds = {
-        {"mono.wav", pcm_file(1, 44100)},
+        {"mono_8_bit.wav", pcm_file(1, 48000, 8)},
         {"stereo.wav", pcm_file(2, 44100)},
-        {"six_channels.wav", pcm_file(6, 44100)},
+        {"six_channels.wav", pcm_file(6, 44100, 16, 0x3F)},
         {"rate_48000.wav", pcm_file(2, 48000, 24)},
-        {"float.wav", pcm_file(2, 44100, 32, 3)},
+        {"stereo_32_bit.wav", pcm_file(2, 44100, 32, 0x3)},
+        {"float.wav", file({3, 2, 44100, 32}, Bytes(64, 0x11))},
+        {"data_claims_more.wav", pcm_file(2, 44100, 16, 0, 1000)},
+        {"data_unsized.wav", pcm_file(2, 48000, 16, 0, 0xFFFFFFFF)},
         {"odd_chunks.wav", riff("WAVE", odd_chunks)},
         {"other_riff_first.wav", other_riff_first},
         {"no_fmt.wav", riff("WAVE", chunk("data", Bytes(16, 0)))},
