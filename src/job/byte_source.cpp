@@ -6,24 +6,23 @@
 
 namespace brevix::job {
 
-FileByteSource::FileByteSource(const std::string& path)
-    : file_(path, std::ios::in | std::ios::binary) {}
+FileByteSource::FileByteSource(const std::string& path) : file_(std::fopen(path.c_str(), "rb")) {}
 
 std::size_t FileByteSource::read_at(std::uint64_t offset, unsigned char* out, std::size_t count) {
-    if (!file_.is_open() || count == 0 ||
-        offset > static_cast<std::uint64_t>(std::numeric_limits<std::streamoff>::max())) {
+    if (!file_ || count == 0 ||
+        offset > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
         return 0;
     }
-    if (count > static_cast<std::size_t>(std::numeric_limits<std::streamsize>::max())) {
-        count = static_cast<std::size_t>(std::numeric_limits<std::streamsize>::max());
-    }
-    file_.clear();  // an earlier read may have hit the end of the file
-    file_.seekg(static_cast<std::streamoff>(offset), std::ios::beg);
-    if (!file_) {
+    // 64-bit positions on both platforms: a WAV file may be up to 4 GiB.
+#ifdef _WIN32
+    const bool moved = _fseeki64(file_.get(), static_cast<long long>(offset), SEEK_SET) == 0;
+#else
+    const bool moved = fseeko(file_.get(), static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+    if (!moved) {
         return 0;
     }
-    file_.read(reinterpret_cast<char*>(out), static_cast<std::streamsize>(count));
-    return static_cast<std::size_t>(std::max<std::streamsize>(file_.gcount(), 0));
+    return std::fread(out, 1, count, file_.get());
 }
 
 std::size_t MemoryByteSource::read_at(std::uint64_t offset, unsigned char* out, std::size_t count) {

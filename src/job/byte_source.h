@@ -4,7 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <fstream>
+#include <cstdio>
+#include <memory>
 #include <string>
 
 namespace brevix::job {
@@ -21,14 +22,19 @@ public:
 // A file opened for binary reading; closed when the object goes away.
 class FileByteSource final : public ByteSource {
 public:
-    // The path is passed to the C++ library as it is (ANSI code page on Windows).
+    // The path is passed to the C library as it is (ANSI code page on Windows). A C stream
+    // rather than a C++ one: the C++ streams bring the runtime's locale machinery into the
+    // Windows program, which is statically linked, for no use.
     explicit FileByteSource(const std::string& path);
 
-    bool is_open() const { return file_.is_open(); }
+    bool is_open() const { return file_ != nullptr; }
     std::size_t read_at(std::uint64_t offset, unsigned char* out, std::size_t count) override;
 
 private:
-    std::ifstream file_;
+    struct Closer {
+        void operator()(std::FILE* file) const { std::fclose(file); }
+    };
+    std::unique_ptr<std::FILE, Closer> file_;
 };
 
 // Bytes owned by the caller, which must outlive the source.
