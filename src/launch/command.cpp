@@ -1,7 +1,6 @@
 #include "launch/command.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 
 #include "job/bitrate_list.h"
@@ -9,14 +8,15 @@
 namespace brevix::launch {
 namespace {
 
-const char* command_template(std::int32_t profile_selector) {
+// The switch that names the profile, or null for a selector that is not a profile button.
+const char* profile_switch(std::int32_t profile_selector) {
     switch (profile_selector) {
         case job::kProfileMain:
-            return "mp4.exe -nh -wn %d -eb .aac -r %d -c -main -eo .wav %s -o %s";
+            return "-main";
         case job::kProfileLc:
-            return "mp4.exe -nh -wn %d -eb .aac -r %d -c -lc -eo .wav %s -o %s";
+            return "-lc";
         case job::kProfileSsr:
-            return "mp4.exe -nh -wn %d -eb .aac -r %d -c -ssr -eo .wav %s -o %s";
+            return "-ssr";
         default:
             return nullptr;
     }
@@ -37,7 +37,7 @@ std::string as_argument(const std::string& path) {
 }
 
 // A window handle is 32 bits wide on the target; keep its low 32 bits and read them as
-// signed, as printing the handle with %d does there.
+// signed, as the encoder reads the number back.
 std::int32_t handle_value(std::intptr_t window_handle) {
     const auto bits = static_cast<std::uint32_t>(static_cast<std::uintptr_t>(window_handle));
     return static_cast<std::int32_t>(bits);
@@ -54,21 +54,23 @@ ComposeStatus compose_command(job::JobState& state, std::intptr_t window_handle)
     }
     state.total_bitrate = state.channel_mode == 1 ? *per_channel * 2 : *per_channel;
 
-    const char* format = command_template(state.profile_selector);
-    if (format == nullptr) {
+    const char* const profile = profile_switch(state.profile_selector);
+    if (profile == nullptr) {
         return ComposeStatus::kNoProfile;
     }
 
-    const std::string input = as_argument(buffer_text(state.input_path));
-    const std::string output = as_argument(buffer_text(state.output_path));
-    const int written =
-        std::snprintf(state.command.data(), state.command.size(), format,
-                      static_cast<int>(handle_value(window_handle)),
-                      static_cast<int>(state.total_bitrate), input.c_str(), output.c_str());
-    if (written < 0 || static_cast<std::size_t>(written) >= state.command.size()) {
-        state.command[0] = '\0';  // never hand a cut command to the encoder
-        return ComposeStatus::kTooLong;
+    // Built as a string rather than with the printf family, whose Windows implementation
+    // brings its floating-point formatting into the program.
+    const std::string command = "mp4.exe -nh -wn " + std::to_string(handle_value(window_handle)) +
+                                " -eb .aac -r " + std::to_string(state.total_bitrate) + " -c " +
+                                profile + " -eo .wav " +
+                                as_argument(buffer_text(state.input_path)) + " -o " +
+                                as_argument(buffer_text(state.output_path));
+    if (command.size() >= state.command.size()) {
+        return ComposeStatus::kTooLong;  // never hand a cut command to the encoder
     }
+    std::copy(command.begin(), command.end(), state.command.begin());
+    state.command[command.size()] = '\0';
     return ComposeStatus::kOk;
 }
 
