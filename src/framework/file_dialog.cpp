@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "framework/system_library.h"
+
 namespace brevix::framework {
 
 namespace {
@@ -29,8 +31,11 @@ std::optional<std::string> run_file_dialog(bool open, HWND owner, const std::str
     ofn.lpstrDefExt = default_extension.empty() ? nullptr : default_extension.c_str();
     ofn.Flags = OFN_EXPLORER;
 
-    const BOOL ok = open ? GetOpenFileNameA(&ofn) : GetSaveFileNameA(&ofn);
-    if (!ok)
+    // The common dialog library brings the shell's libraries with it: loaded on first use.
+    static const SystemLibrary library("comdlg32.dll");
+    using Function = BOOL(WINAPI*)(OPENFILENAMEA*);
+    const auto show = library.function<Function>(open ? "GetOpenFileNameA" : "GetSaveFileNameA");
+    if (show == nullptr || !show(&ofn))
         return std::nullopt;
     return std::string(path.data());
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "framework/message_box.h"
+#include "framework/system_library.h"
 #include "job/job_state.h"
 #include "launch/command.h"
 #include "res/resource.h"
@@ -19,7 +20,10 @@ struct ProgressWindowRoutes {
     };
 };
 
-ProgressWindow::ProgressWindow() : Dialog(IDD_PROGRESS) {}
+ProgressWindow::ProgressWindow() : Dialog(IDD_PROGRESS) {
+    // The animation and the progress bar are common controls, registered on first use.
+    framework::register_common_controls(ICC_ANIMATE_CLASS | ICC_PROGRESS_CLASS);
+}
 
 void ProgressWindow::do_data_exchange() {
     bind(IDC_ANIMATION, animation_);
