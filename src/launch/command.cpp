@@ -67,7 +67,8 @@ ComposeStatus compose_command(job::JobState& state, std::intptr_t window_handle)
                                 as_argument(buffer_text(state.input_path)) + " -o " +
                                 as_argument(buffer_text(state.output_path));
     if (command.size() >= state.command.size()) {
-        return ComposeStatus::kTooLong;  // never hand a cut command to the encoder
+        state.command[0] = '\0';  // never hand a cut or an earlier command to the encoder
+        return ComposeStatus::kTooLong;
     }
     std::copy(command.begin(), command.end(), state.command.begin());
     state.command[command.size()] = '\0';
