@@ -305,7 +305,8 @@ Stereo speech(double seconds) {
             onset = static_cast<int>(random.uniform() * 4.0);
         }
         if (i % block == 0) {
-            const double glide = std::min(1.0, static_cast<double>(pos) / samples(0.05));
+            const double glide =
+                std::min(1.0, static_cast<double>(pos) / static_cast<double>(samples(0.05)));
             const double scale = female ? 1.17 : 1.0;
             for (int f = 0; f < 4; ++f) {
                 const double hz = from->formant[f] + glide * (to->formant[f] - from->formant[f]);
@@ -314,7 +315,10 @@ Stereo speech(double seconds) {
         }
         // Declining pitch over each phrase with an accent on every other syllable.
         const double phrase_pos = static_cast<double>(k % 9) / 9.0;
-        const double accent = (k % 2 == 0) ? 0.12 * std::sin(kPi * pos / syllable) : 0.0;
+        const double accent =
+            (k % 2 == 0)
+                ? 0.12 * std::sin(kPi * static_cast<double>(pos) / static_cast<double>(syllable))
+                : 0.0;
         const double f0 = (female ? 215.0 : 118.0) * (1.1 - 0.2 * phrase_pos + accent);
         phase += f0 / kRate;
         phase -= std::floor(phase);

@@ -117,8 +117,8 @@ TEST(Encode, LongPathsAreTakenWholeOrRefused) {
     const auto path = [](char letter, std::size_t length) {
         return "C:\\" + std::string(length - 7, letter) + ".wav";
     };
-    const auto show = [&](int id, const std::string& path) {
-        SendMessageA(app.item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    const auto show = [&](int id, const std::string& shown) {
+        SendMessageA(app.item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(shown.c_str()));
     };
     show(IDC_INPUT_DISPLAY, path('i', 511));
     click(app.item(IDC_ENCODE));

@@ -310,7 +310,7 @@ void Mp4Writer::write_moov(std::uint64_t source_samples) {
     const std::uint64_t data_start = mdat_header_ + kMdatHeaderRoom;
     std::uint64_t last_chunk_offset = data_start;
     for (std::uint64_t i = 0; chunks > 0 && i < (chunks - 1) * kFramesPerChunk; ++i) {
-        last_chunk_offset += frame_sizes_[i];
+        last_chunk_offset += frame_sizes_[static_cast<std::size_t>(i)];
     }
     const bool co64 = last_chunk_offset > kMax32;
     const std::uint64_t stsz_size = 20 + 4 * frames;

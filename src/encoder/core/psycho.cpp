@@ -97,7 +97,8 @@ PsychoModel::PsychoModel(int sample_rate)
 
 void PsychoModel::init_params(const BandLayout& layout, int block_half, int sample_rate,
                               BandParams& params) {
-    const float hz_per_line = static_cast<float>(sample_rate) / (2.0f * block_half);
+    const float hz_per_line =
+        static_cast<float>(sample_rate) / (2.0f * static_cast<float>(block_half));
     // Energy of a full-scale (32768) sine over one block in this MDCT's scaling: M^2 * A^2.
     const float full_scale_energy =
         static_cast<float>(block_half) * static_cast<float>(block_half) * 32768.0f * 32768.0f;
@@ -111,7 +112,7 @@ void PsychoModel::init_params(const BandLayout& layout, int block_half, int samp
         // The quietest point of the band decides: any noise there must stay below it.
         float db = quiet_threshold_db(low);
         for (int line = layout.offsets[b]; line < layout.offsets[b + 1]; ++line) {
-            db = std::min(db, quiet_threshold_db((line + 0.5f) * hz_per_line));
+            db = std::min(db, quiet_threshold_db((static_cast<float>(line) + 0.5f) * hz_per_line));
         }
         params.ath[b] = full_scale_energy * std::pow(10.0f, (db - kFullScaleSpl) / 10.0f);
     }
