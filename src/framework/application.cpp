@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "framework/message_box.h"
+
 namespace brevix::framework {
 
 namespace {
@@ -39,9 +41,14 @@ const std::string& Application::name() {
 }
 
 int Application::run() {
-    if (!init_instance())
-        return 0;
-    return message_loop();
+    try {
+        if (!init_instance())
+            return 0;
+        return message_loop();
+    } catch (...) {
+        report_exception(nullptr);  // start-up failed outside any window
+        return 1;
+    }
 }
 
 int Application::message_loop() {

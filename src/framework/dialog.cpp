@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "framework/application.h"
+#include "framework/message_box.h"
 
 namespace brevix::framework {
 
@@ -25,7 +26,11 @@ bool Dialog::dispatch(UINT, WPARAM, LPARAM, INT_PTR&) {
     return false;
 }
 
-INT_PTR CALLBACK Dialog::dialog_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+// The window manager calls this; no exception may unwind through it (the system's frames
+// between here and DialogBoxParam cannot be unwound, and the program would end). A handler
+// that throws, e.g. std::bad_alloc from a string, is reported to the user, its message
+// counts as not handled, and the dialog carries on.
+INT_PTR CALLBACK Dialog::dialog_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) try {
     if (message == WM_INITDIALOG) {
         auto* self = reinterpret_cast<Dialog*>(lparam);
         SetWindowLongPtrA(hwnd, DWLP_USER, lparam);
@@ -54,6 +59,9 @@ INT_PTR CALLBACK Dialog::dialog_proc(HWND hwnd, UINT message, WPARAM wparam, LPA
     }
     if (message == WM_NCDESTROY)
         self->hwnd_ = nullptr;
+    return FALSE;
+} catch (...) {
+    report_exception(hwnd);
     return FALSE;
 }
 
