@@ -10,43 +10,27 @@
 // the first. The background is a plain dialog-face grey, also in the top-left pixel, which
 // the control's transparent style takes as its transparent colour.
 //
-// Standard library only, one file, so that the Windows build can compile it with the host
-// compiler on its own.
+// Standard library only (with drawing.cpp), so that the Windows build can compile it with
+// the host's compiler.
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
-#include <fstream>
-#include <iostream>
 #include <map>
-#include <string>
 #include <vector>
+
+#include "drawing.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-using Colour = std::array<std::uint8_t, 3>;
+using namespace brevix::tools;
 
 constexpr int kWidth = 48;
 constexpr int kHeight = 50;
 constexpr int kFrames = 45;
 constexpr std::uint32_t kMicroSecPerFrame = 66667;  // 15 frames per second
-constexpr double kPi = 3.14159265358979323846;
 constexpr Colour kBackground = {192, 192, 192};
 
-void put8(Bytes& out, unsigned v) {
-    out.push_back(static_cast<std::uint8_t>(v & 0xFFu));
-}
-void put16(Bytes& out, unsigned v) {
-    put8(out, v);
-    put8(out, v >> 8);
-}
-void put32(Bytes& out, std::uint32_t v) {
-    put16(out, v & 0xFFFFu);
-    put16(out, v >> 16);
-}
 void put_fourcc(Bytes& out, const char (&id)[5]) {
     for (int i = 0; i < 4; ++i) {
         put8(out, static_cast<unsigned char>(id[i]));
@@ -78,60 +62,10 @@ void close_chunk(Bytes& out, std::size_t at) {
     }
 }
 
-struct Rgb {
-    double r = 0, g = 0, b = 0;
-};
-
-Rgb mix(const Rgb& a, const Rgb& b, double t) {
-    return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
-}
-
-double clamp01(double v) {
-    return std::min(1.0, std::max(0.0, v));
-}
-
 double smoothstep(double e0, double e1, double x) {
     const double t = clamp01((x - e0) / (e1 - e0));
     return t * t * (3 - 2 * t);
 }
-
-// Signed distance from (x, y) to a rounded rectangle (negative inside).
-double rounded_rect(double x, double y, double x0, double y0, double x1, double y1, double r) {
-    const double cx = (x0 + x1) / 2, cy = (y0 + y1) / 2;
-    const double hx = (x1 - x0) / 2 - r, hy = (y1 - y0) / 2 - r;
-    const double qx = std::fabs(x - cx) - hx, qy = std::fabs(y - cy) - hy;
-    const double outside = std::hypot(std::max(qx, 0.0), std::max(qy, 0.0));
-    return outside + std::min(std::max(qx, qy), 0.0) - r;
-}
-
-// Distance from (x, y) to the segment a-b.
-double segment(double x, double y, double ax, double ay, double bx, double by) {
-    const double dx = bx - ax, dy = by - ay;
-    const double t = clamp01(((x - ax) * dx + (y - ay) * dy) / (dx * dx + dy * dy));
-    return std::hypot(x - (ax + t * dx), y - (ay + t * dy));
-}
-
-// A stroke along points given in increasing x.
-class Polyline {
-  public:
-    void add(double x, double y) { pts_.push_back({x, y}); }
-
-    double distance(double x, double y) const {
-        double best = 1e9;
-        for (std::size_t i = 0; i + 1 < pts_.size(); ++i) {
-            const auto& a = pts_[i];
-            const auto& b = pts_[i + 1];
-            if (a[0] - x > best || x - b[0] > best) {
-                continue;  // too far away horizontally to matter
-            }
-            best = std::min(best, segment(x, y, a[0], a[1], b[0], b[1]));
-        }
-        return best;
-    }
-
-  private:
-    std::vector<std::array<double, 2>> pts_;
-};
 
 // Geometry of the picture, in pixels (y down).
 constexpr double kMidY = 25.0;
@@ -145,7 +79,7 @@ constexpr double kPacketHalf = 2.5;
 
 // One frame at loop phase t in [0, 1).
 class Frame {
-  public:
+public:
     explicit Frame(double t) : t_(t) {
         // The wave moves right, into the block. Two harmonics give it a more musical shape;
         // both repeat within kWaveTravel, so the loop is seamless.
@@ -210,7 +144,7 @@ class Frame {
         return c;
     }
 
-  private:
+private:
     double t_;
     Polyline wave_;
 };
@@ -241,104 +175,6 @@ std::vector<Colour> render(int frame) {
         }
     }
     return px;
-}
-
-// Median cut: splits the weighted colours into at most `count` boxes and returns each
-// box's weighted mean. Deterministic for a given input.
-std::vector<Colour> median_cut(const std::map<Colour, long>& histogram, std::size_t count) {
-    std::vector<std::pair<Colour, long>> colours(histogram.begin(), histogram.end());
-    std::vector<Colour> result;
-    if (colours.size() <= count) {
-        for (const auto& c : colours) {
-            result.push_back(c.first);
-        }
-        return result;
-    }
-    struct Box {
-        std::size_t begin, end;
-    };
-    std::vector<Box> boxes{{0, colours.size()}};
-    while (boxes.size() < count) {
-        // Split the box with the widest spread, weighted by how many pixels it holds.
-        std::size_t pick = boxes.size();
-        double best = 0;
-        int channel = 0;
-        for (std::size_t i = 0; i < boxes.size(); ++i) {
-            std::array<int, 3> lo{255, 255, 255}, hi{0, 0, 0};
-            long weight = 0;
-            for (std::size_t j = boxes[i].begin; j < boxes[i].end; ++j) {
-                for (std::size_t ch = 0; ch < 3; ++ch) {
-                    lo[ch] = std::min<int>(lo[ch], colours[j].first[ch]);
-                    hi[ch] = std::max<int>(hi[ch], colours[j].first[ch]);
-                }
-                weight += colours[j].second;
-            }
-            for (int ch = 0; ch < 3; ++ch) {
-                const int spread =
-                    hi[static_cast<std::size_t>(ch)] - lo[static_cast<std::size_t>(ch)];
-                const double score = spread * std::sqrt(double(weight));
-                if (spread > 0 && score > best) {
-                    best = score;
-                    pick = i;
-                    channel = ch;
-                }
-            }
-        }
-        if (pick == boxes.size()) {
-            break;
-        }
-        const Box b = boxes[pick];
-        const auto first = colours.begin() + static_cast<std::ptrdiff_t>(b.begin);
-        const auto last = colours.begin() + static_cast<std::ptrdiff_t>(b.end);
-        const auto ch = static_cast<std::size_t>(channel);
-        std::stable_sort(first, last,
-                         [ch](const auto& p, const auto& q) { return p.first[ch] < q.first[ch]; });
-        long total = 0;
-        for (auto it = first; it != last; ++it) {
-            total += it->second;
-        }
-        long run = 0;
-        std::size_t mid = b.begin + 1;
-        for (std::size_t i = b.begin; i + 1 < b.end; ++i) {
-            run += colours[i].second;
-            mid = i + 1;
-            if (2 * run >= total) {
-                break;
-            }
-        }
-        boxes[pick] = {b.begin, mid};
-        boxes.push_back({mid, b.end});
-    }
-    for (const Box& b : boxes) {
-        double sum[3] = {0, 0, 0}, w = 0;
-        for (std::size_t i = b.begin; i < b.end; ++i) {
-            for (std::size_t ch = 0; ch < 3; ++ch) {
-                sum[ch] += colours[i].first[ch] * double(colours[i].second);
-            }
-            w += double(colours[i].second);
-        }
-        result.push_back({static_cast<std::uint8_t>(std::lround(sum[0] / w)),
-                          static_cast<std::uint8_t>(std::lround(sum[1] / w)),
-                          static_cast<std::uint8_t>(std::lround(sum[2] / w))});
-    }
-    return result;
-}
-
-std::uint8_t nearest(const std::vector<Colour>& palette, const Colour& c) {
-    std::size_t best = 0;
-    long best_d = -1;
-    for (std::size_t i = 0; i < palette.size(); ++i) {
-        long d = 0;
-        for (std::size_t ch = 0; ch < 3; ++ch) {
-            const long e = long(palette[i][ch]) - long(c[ch]);
-            d += e * e;
-        }
-        if (best_d < 0 || d < best_d) {
-            best_d = d;
-            best = i;
-        }
-    }
-    return static_cast<std::uint8_t>(best);
 }
 
 // RLE8 for one row: runs of three or more equal pixels become encoded runs; stretches of
@@ -426,7 +262,8 @@ Bytes build_avi() {
         std::vector<std::uint8_t> indices;
         indices.reserve(frame.size());
         for (const Colour& c : frame) {
-            indices.push_back(c == kBackground ? 0 : nearest(palette, c));
+            indices.push_back(c == kBackground ? 0
+                                               : static_cast<std::uint8_t>(nearest(palette, c)));
         }
         encoded.push_back(rle8_frame(indices));
         largest = std::max(largest, encoded.back().size());
@@ -476,23 +313,8 @@ Bytes build_avi() {
     close_chunk(out, strh);
 
     const std::size_t strf = open_chunk(out, "strf");
-    put32(out, 40);
-    put32(out, kWidth);
-    put32(out, kHeight);  // positive: bottom-up
-    put16(out, 1);        // planes
-    put16(out, 8);        // bits per pixel
-    put32(out, 1);        // BI_RLE8
-    put32(out, kImageSize);
-    put32(out, 0);
-    put32(out, 0);
-    put32(out, 256);  // colours used
-    put32(out, 0);    // all important
-    for (const Colour& c : palette) {
-        put8(out, c[2]);
-        put8(out, c[1]);
-        put8(out, c[0]);
-        put8(out, 0);
-    }
+    put_bitmap_info(out, kWidth, kHeight, 8, 1 /* BI_RLE8 */, kImageSize, 256);
+    put_palette(out, palette);
     close_chunk(out, strf);
     close_chunk(out, strl);
     close_chunk(out, hdrl);
@@ -522,28 +344,8 @@ Bytes build_avi() {
     return out;
 }
 
-bool write_file(const std::string& path, const Bytes& data) {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    if (!f) {
-        return false;
-    }
-    f.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-    f.close();
-    return static_cast<bool>(f);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::cerr << "usage: gen_avi OUTPUT.avi\n";
-        return 2;
-    }
-    const std::string path = argv[1];
-    if (!write_file(path, build_avi())) {
-        std::cerr << "gen_avi: cannot write " << path << "\n";
-        std::remove(path.c_str());
-        return 1;
-    }
-    return 0;
+    return generate(argc, argv, "gen_avi", "OUTPUT.avi", build_avi);
 }

@@ -10,43 +10,21 @@
 // pixel (crisp edges), the 256-colour image averages the samples (smooth inner edges) and
 // uses a palette fitted to the picture. The background is transparent through the AND mask.
 //
-// Standard library only, one file, so that the Windows build can compile it with the host
-// compiler on its own.
+// Standard library only (with drawing.cpp), so that the Windows build can compile it with
+// the host's compiler.
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
-#include <fstream>
-#include <iostream>
 #include <map>
-#include <string>
 #include <vector>
+
+#include "drawing.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-void put8(Bytes& out, unsigned v) {
-    out.push_back(static_cast<std::uint8_t>(v & 0xFFu));
-}
-void put16(Bytes& out, unsigned v) {
-    put8(out, v);
-    put8(out, v >> 8);
-}
-void put32(Bytes& out, std::uint32_t v) {
-    put16(out, v & 0xFFFFu);
-    put16(out, v >> 16);
-}
-
-struct Rgb {
-    double r = 0, g = 0, b = 0;
-};
-
-Rgb mix(const Rgb& a, const Rgb& b, double t) {
-    return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
-}
+using namespace brevix::tools;
 
 // The standard 16-colour palette of Windows DIBs (the VGA colours).
 constexpr std::array<std::array<std::uint8_t, 3>, 16> kVga = {{{0, 0, 0},
@@ -65,54 +43,10 @@ constexpr std::array<std::array<std::uint8_t, 3>, 16> kVga = {{{0, 0, 0},
                                                                {255, 0, 255},
                                                                {0, 255, 255},
                                                                {255, 255, 255}}};
-constexpr double kPi = 3.14159265358979323846;
 constexpr int kVgaNavy = 4;
 constexpr int kVgaCyan = 14;
 constexpr int kVgaBlue = 12;
 constexpr int kVgaWhite = 15;
-
-double clamp01(double v) {
-    return std::min(1.0, std::max(0.0, v));
-}
-
-// Signed distance from (x, y) to a rounded rectangle (negative inside).
-double rounded_rect(double x, double y, double x0, double y0, double x1, double y1, double r) {
-    const double cx = (x0 + x1) / 2, cy = (y0 + y1) / 2;
-    const double hx = (x1 - x0) / 2 - r, hy = (y1 - y0) / 2 - r;
-    const double qx = std::fabs(x - cx) - hx, qy = std::fabs(y - cy) - hy;
-    const double outside = std::hypot(std::max(qx, 0.0), std::max(qy, 0.0));
-    return outside + std::min(std::max(qx, qy), 0.0) - r;
-}
-
-// Distance from (x, y) to the segment a-b.
-double segment(double x, double y, double ax, double ay, double bx, double by) {
-    const double dx = bx - ax, dy = by - ay;
-    const double t = clamp01(((x - ax) * dx + (y - ay) * dy) / (dx * dx + dy * dy));
-    return std::hypot(x - (ax + t * dx), y - (ay + t * dy));
-}
-
-// A stroke along points given in increasing x, with round ends.
-class Polyline {
-  public:
-    void add(double x, double y) { pts_.push_back({x, y}); }
-
-    double distance(double x, double y) const {
-        double best = 1e9;
-        for (std::size_t i = 0; i + 1 < pts_.size(); ++i) {
-            const auto& a = pts_[i];
-            const auto& b = pts_[i + 1];
-            // Segments are short; skip those far away horizontally.
-            if (std::min(a[0], b[0]) - x > best || x - std::max(a[0], b[0]) > best) {
-                continue;
-            }
-            best = std::min(best, segment(x, y, a[0], a[1], b[0], b[1]));
-        }
-        return best;
-    }
-
-  private:
-    std::vector<std::array<double, 2>> pts_;
-};
 
 // What one sample point of the picture shows.
 struct Sample {
@@ -124,7 +58,7 @@ struct Sample {
 // The picture, sampled in pixel coordinates of a size x size image (y down). The 16x16
 // version is simplified (a plain wave stroke, a solid arrow head) so that it stays readable.
 class Picture {
-  public:
+public:
     explicit Picture(int size) : s_(size) {
         // One and a half periods whose loudness falls off towards the block, as if the
         // block squeezed it.
@@ -199,7 +133,7 @@ class Picture {
         return out;
     }
 
-  private:
+private:
     int s_;
     Polyline wave_;
 };
@@ -208,9 +142,9 @@ class Picture {
 struct Image {
     int size = 0;
     int bpp = 0;
-    std::vector<std::array<std::uint8_t, 3>> palette;  // 2^bpp entries
-    std::vector<int> index;                            // size*size, top row first
-    std::vector<bool> opaque;                          // size*size, top row first
+    std::vector<Colour> palette;  // 2^bpp entries
+    std::vector<int> index;       // size*size, top row first
+    std::vector<bool> opaque;     // size*size, top row first
 };
 
 constexpr int kSub = 8;  // samples per pixel along each axis
@@ -248,106 +182,6 @@ Image render_vga(int size) {
         }
     }
     return img;
-}
-
-using Colour = std::array<std::uint8_t, 3>;
-
-// Median cut: splits the weighted colours into at most `count` boxes and returns each
-// box's weighted mean. Deterministic for a given input.
-std::vector<Colour> median_cut(const std::map<Colour, long>& histogram, std::size_t count) {
-    std::vector<std::pair<Colour, long>> colours(histogram.begin(), histogram.end());
-    std::vector<Colour> result;
-    if (colours.size() <= count) {
-        for (const auto& c : colours) {
-            result.push_back(c.first);
-        }
-        return result;
-    }
-    struct Box {
-        std::size_t begin, end;
-    };
-    std::vector<Box> boxes{{0, colours.size()}};
-    while (boxes.size() < count) {
-        // Split the box with the widest spread, weighted by how many pixels it holds.
-        std::size_t pick = boxes.size();
-        double best = 0;
-        int channel = 0;
-        for (std::size_t i = 0; i < boxes.size(); ++i) {
-            std::array<int, 3> lo{255, 255, 255}, hi{0, 0, 0};
-            long weight = 0;
-            for (std::size_t j = boxes[i].begin; j < boxes[i].end; ++j) {
-                for (std::size_t ch = 0; ch < 3; ++ch) {
-                    lo[ch] = std::min<int>(lo[ch], colours[j].first[ch]);
-                    hi[ch] = std::max<int>(hi[ch], colours[j].first[ch]);
-                }
-                weight += colours[j].second;
-            }
-            for (int ch = 0; ch < 3; ++ch) {
-                const int spread =
-                    hi[static_cast<std::size_t>(ch)] - lo[static_cast<std::size_t>(ch)];
-                const double score = spread * std::sqrt(double(weight));
-                if (spread > 0 && score > best) {
-                    best = score;
-                    pick = i;
-                    channel = ch;
-                }
-            }
-        }
-        if (pick == boxes.size()) {
-            break;
-        }
-        const Box b = boxes[pick];
-        const auto first = colours.begin() + static_cast<std::ptrdiff_t>(b.begin);
-        const auto last = colours.begin() + static_cast<std::ptrdiff_t>(b.end);
-        const auto ch = static_cast<std::size_t>(channel);
-        std::stable_sort(first, last,
-                         [ch](const auto& p, const auto& q) { return p.first[ch] < q.first[ch]; });
-        long total = 0;
-        for (auto it = first; it != last; ++it) {
-            total += it->second;
-        }
-        long run = 0;
-        std::size_t mid = b.begin + 1;
-        for (std::size_t i = b.begin; i + 1 < b.end; ++i) {
-            run += colours[i].second;
-            mid = i + 1;
-            if (2 * run >= total) {
-                break;
-            }
-        }
-        boxes[pick] = {b.begin, mid};
-        boxes.push_back({mid, b.end});
-    }
-    for (const Box& b : boxes) {
-        double sum[3] = {0, 0, 0}, w = 0;
-        for (std::size_t i = b.begin; i < b.end; ++i) {
-            for (std::size_t ch = 0; ch < 3; ++ch) {
-                sum[ch] += colours[i].first[ch] * double(colours[i].second);
-            }
-            w += double(colours[i].second);
-        }
-        result.push_back({static_cast<std::uint8_t>(std::lround(sum[0] / w)),
-                          static_cast<std::uint8_t>(std::lround(sum[1] / w)),
-                          static_cast<std::uint8_t>(std::lround(sum[2] / w))});
-    }
-    return result;
-}
-
-int nearest(const std::vector<Colour>& palette, std::size_t from, const Colour& c) {
-    int best = static_cast<int>(from);
-    long best_d = -1;
-    for (std::size_t i = from; i < palette.size(); ++i) {
-        long d = 0;
-        for (int ch = 0; ch < 3; ++ch) {
-            const long e = long(palette[i][ch]) - long(c[ch]);
-            d += e * e;
-        }
-        if (best_d < 0 || d < best_d) {
-            best_d = d;
-            best = static_cast<int>(i);
-        }
-    }
-    return best;
 }
 
 // 256-colour image: pixels at least half covered are opaque and take the mean colour of
@@ -400,7 +234,7 @@ Image render_256(int size) {
     }
     for (std::size_t at = 0; at < colour.size(); ++at) {
         if (img.opaque[at]) {
-            img.index[at] = nearest(img.palette, 1, colour[at]);
+            img.index[at] = static_cast<int>(nearest(img.palette, colour[at], 1));
         }
     }
     return img;
@@ -417,23 +251,9 @@ Bytes encode_image(const Image& img) {
     const std::size_t and_row = row_bytes(img.size, 1);
     const std::size_t bits_size = (xor_row + and_row) * img.size;
     Bytes out;
-    put32(out, 40);
-    put32(out, img.size);
-    put32(out, 2u * img.size);
-    put16(out, 1);
-    put16(out, img.bpp);
-    put32(out, 0);  // BI_RGB
-    put32(out, static_cast<std::uint32_t>(bits_size));
-    put32(out, 0);
-    put32(out, 0);
-    put32(out, 0);  // all 2^bpp colours used
-    put32(out, 0);
-    for (const Colour& c : img.palette) {
-        put8(out, c[2]);
-        put8(out, c[1]);
-        put8(out, c[0]);
-        put8(out, 0);
-    }
+    put_bitmap_info(out, img.size, 2u * img.size, img.bpp, 0 /* BI_RGB */,
+                    static_cast<std::uint32_t>(bits_size), 0);
+    put_palette(out, img.palette);
     for (int y = img.size - 1; y >= 0; --y) {
         Bytes row(xor_row, 0);
         for (int x = 0; x < img.size; ++x) {
@@ -488,28 +308,8 @@ Bytes build_icon() {
     return out;
 }
 
-bool write_file(const std::string& path, const Bytes& data) {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    if (!f) {
-        return false;
-    }
-    f.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-    f.close();
-    return static_cast<bool>(f);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::cerr << "usage: gen_icon OUTPUT.ico\n";
-        return 2;
-    }
-    const std::string path = argv[1];
-    if (!write_file(path, build_icon())) {
-        std::cerr << "gen_icon: cannot write " << path << "\n";
-        std::remove(path.c_str());
-        return 1;
-    }
-    return 0;
+    return generate(argc, argv, "gen_icon", "OUTPUT.ico", build_icon);
 }
