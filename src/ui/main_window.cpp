@@ -2,7 +2,6 @@
 
 #include "framework/application.h"
 #include "framework/file_dialog.h"
-#include "framework/file_identity.h"
 #include "framework/message_box.h"
 #include "job/bitrate_list.h"
 #include "job/encode_action.h"
@@ -13,6 +12,7 @@
 #include "res/resource.h"
 #include "ui/about_box.h"
 #include "ui/progress_window.h"
+#include "win32/files.h"
 
 namespace brevix::ui {
 
@@ -20,6 +20,15 @@ using framework::on_command;
 using framework::on_message;
 using framework::on_notification;
 using framework::Route;
+
+namespace {
+
+// Whether the two paths, in the ANSI code page as everywhere in this program, name one file.
+bool same_file(const std::string& a, const std::string& b) {
+    return win32::same_file(win32::widen(a, CP_ACP).data(), win32::widen(b, CP_ACP).data());
+}
+
+}  // namespace
 
 struct MainWindowRoutes {
     // First matching line wins.
@@ -139,7 +148,7 @@ INT_PTR MainWindow::on_select_output(WPARAM, LPARAM) {
 }
 
 INT_PTR MainWindow::on_encode(WPARAM, LPARAM) {
-    if (!job::check_encode_and_copy_paths(job::job_state(), *this, framework::same_file))
+    if (!job::check_encode_and_copy_paths(job::job_state(), *this, same_file))
         return TRUE;
     ProgressWindow progress;
     progress.do_modal(hwnd());  // the main window is disabled until it closes

@@ -249,6 +249,10 @@ TEST(RealEncoder, TakesAnyNameWindowsAllows) {
     EXPECT_EQ(run(L"\"日本語 ü.wav\" -o \"日本語 ü.aac\""),
               "1 mp4: error: the output file '日本語 ü.aac' is read-only\r\n");
     SetFileAttributesW(output.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ASSERT_TRUE(
+        CreateHardLinkW((dir + L"in.aac").c_str(), (dir + L"日本語 ü.wav").c_str(), nullptr));
+    EXPECT_EQ(run(L"\"日本語 ü.wav\" -o in.aac"),
+              "1 mp4: error: the output file must not be the input file\r\n");
     EXPECT_EQ(
         run(L"日本語x.wav -o y.aac").rfind("1 mp4: error: input '日本語x.wav': cannot open", 0),
         0u);

@@ -91,6 +91,15 @@ TEST(Settings, OutputFromTheSaveDialogReachesTheEncoderAsOneArgument) {
     ASSERT_EQ(runs.size(), 1u) << app.seen();
     const std::string tail = " -o \"" + output + "\"";
     EXPECT_EQ(runs[0].rfind(tail), runs[0].size() - tail.size()) << runs[0];
+    // A hard link is another name of the source itself.
+    ASSERT_TRUE(app.back_to_main()) << app.seen();
+    CreateHardLinkA(app.folder.file("link.aac").c_str(), app.folder.file("song.wav").c_str(), 0);
+    ASSERT_TRUE(
+        app.choose_file([&] { click(app.item(IDC_SELECT_OUTPUT)); }, app.folder.file("link.aac")));
+    click(app.item(IDC_ENCODE));
+    EXPECT_EQ(app.message_box().text,
+              "The output file must not be the input file. Please choose "
+              "another output file.");
 }
 
 }  // namespace

@@ -5,20 +5,11 @@
 #include <stdexcept>
 
 #ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
+#include "win32/files.h"
 #endif
 
 namespace brevix::aac {
 namespace {
-
-bool seek64(std::FILE* f, std::uint64_t position, int whence) {
-#ifdef _WIN32
-    return _fseeki64(f, static_cast<long long>(position), whence) == 0;
-#else
-    return fseeko(f, static_cast<off_t>(position), whence) == 0;
-#endif
-}
 
 std::int64_t tell64(std::FILE* f) {
 #ifdef _WIN32
@@ -30,13 +21,18 @@ std::int64_t tell64(std::FILE* f) {
 
 }  // namespace
 
+bool seek_file(std::FILE* file, std::uint64_t offset, int whence) {
+#ifdef _WIN32
+    return _fseeki64(file, static_cast<long long>(offset), whence) == 0;
+#else
+    return fseeko(file, static_cast<off_t>(offset), whence) == 0;
+#endif
+}
+
 #ifdef _WIN32
 std::wstring widen(const std::string& text) {
-    const int length = static_cast<int>(text.size());
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, &wide[0], length);
-    wide.resize(static_cast<std::size_t>(n > 0 ? n : 0));
-    return wide;
+    const std::vector<wchar_t> wide = win32::widen(text, CP_UTF8);
+    return std::wstring(wide.data(), wide.size() - 1);
 }
 
 std::string narrow(const std::wstring& text) {
@@ -75,13 +71,13 @@ InputFile::InputFile(const std::string& path) {
     if (file_ == nullptr) {
         throw std::runtime_error("cannot open '" + path + "': " + std::strerror(errno));
     }
-    if (!seek64(file_, 0, SEEK_END)) {
+    if (!seek_file(file_, 0, SEEK_END)) {
         std::fclose(file_);
         throw std::runtime_error("cannot read '" + path + "' (not a regular file?)");
     }
     const std::int64_t end = tell64(file_);
     size_ = end > 0 ? static_cast<std::uint64_t>(end) : 0;
-    seek64(file_, 0, SEEK_SET);
+    seek_file(file_, 0);
 }
 
 InputFile::~InputFile() {
@@ -95,7 +91,7 @@ std::size_t InputFile::read(void* data, std::size_t bytes) {
 }
 
 bool InputFile::seek(std::uint64_t position) {
-    return seek64(file_, position, SEEK_SET);
+    return seek_file(file_, position);
 }
 
 }  // namespace brevix::aac

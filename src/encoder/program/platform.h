@@ -60,13 +60,8 @@ bool commit_temporary(std::FILE* file, const std::string& path, const std::strin
 // Removes the temporary file while its lock is still held, then closes it.
 void discard_temporary(std::FILE* file, const std::string& path);
 
-// Moves the position of `file` to `offset` bytes from its start (64-bit on every
-// platform). False on failure.
-bool seek_file(std::FILE* file, std::uint64_t offset);
-// Moves the position of `file` to its end. False on failure.
-bool seek_file_end(std::FILE* file);
-
-// True when both paths name the same existing file.
+// True when both paths name the same existing file (on Windows also two spellings of one
+// full path that names nothing yet).
 bool same_file(const std::string& a, const std::string& b);
 
 // Writes a message for the person at the console (stderr), in their console's characters.

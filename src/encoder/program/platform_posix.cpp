@@ -179,14 +179,6 @@ void discard_temporary(std::FILE* file, const std::string& path) {
     std::fclose(file);
 }
 
-bool seek_file(std::FILE* file, std::uint64_t offset) {
-    return ::fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
-}
-
-bool seek_file_end(std::FILE* file) {
-    return ::fseeko(file, 0, SEEK_END) == 0;
-}
-
 bool same_file(const std::string& a, const std::string& b) {
     struct stat sa {};
     struct stat sb {};

@@ -4,12 +4,11 @@
 #include <cstdio>
 #include <string>
 
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-#include <shellapi.h>
-
 #include "core/input_file.h"
 #include "program/platform.h"
+#include "win32/files.h"  // the Windows headers, before the one below needs them
+
+#include <shellapi.h>
 
 namespace brevix::mp4 {
 namespace {
@@ -38,26 +37,9 @@ std::string last_error_text(DWORD code) {
     return result;
 }
 
-// Owns a file handle until it is handed to the C runtime.
-struct Handle {
-    explicit Handle(HANDLE h) : value(h) {}
-    ~Handle() {
-        if (valid()) {
-            CloseHandle(value);
-        }
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    bool valid() const { return value != INVALID_HANDLE_VALUE; }
-    HANDLE value;
-};
+using win32::Handle;
 
-// Opens an existing file or folder for its information only (links followed).
-HANDLE open_for_information(const std::wstring& path) {
-    return CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-}
-
+// Hands the file over to the C runtime's stream; the handle owns nothing afterwards.
 OpenedFile opened(Handle& handle) {
     OpenedFile result;
     const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle.value), _O_WRONLY | _O_BINARY);
@@ -105,7 +87,7 @@ OutputTarget find_output_target(const std::string& path) {
         target.kind = OutputTarget::kNameTooLong;
         return target;
     }
-    Handle h(open_for_information(name));
+    Handle h(win32::open_for_information(name.c_str()));
     if (!h.valid()) {
         const DWORD error = GetLastError();
         const std::wstring folder = name.substr(0, slash == std::wstring::npos ? 0 : slash + 1);
@@ -196,25 +178,8 @@ void discard_temporary(std::FILE* file, const std::string& path) {
     std::fclose(file);
 }
 
-bool seek_file(std::FILE* file, std::uint64_t offset) {
-    return _fseeki64(file, static_cast<long long>(offset), SEEK_SET) == 0;
-}
-
-bool seek_file_end(std::FILE* file) {
-    return _fseeki64(file, 0, SEEK_END) == 0;
-}
-
 bool same_file(const std::string& a, const std::string& b) {
-    Handle ha(open_for_information(aac::system_path(a)));
-    Handle hb(open_for_information(aac::system_path(b)));
-    BY_HANDLE_FILE_INFORMATION ia{};
-    BY_HANDLE_FILE_INFORMATION ib{};
-    if (!ha.valid() || !hb.valid() || !GetFileInformationByHandle(ha.value, &ia) ||
-        !GetFileInformationByHandle(hb.value, &ib)) {
-        return false;
-    }
-    return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
-           ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+    return win32::same_file(aac::system_path(a).c_str(), aac::system_path(b).c_str());
 }
 
 void write_console_text(const std::string& text) {
