@@ -5,12 +5,11 @@
 
 namespace brevix::app {
 
-bool BrevixApp::init_instance() {
+void BrevixApp::init_instance() {
     job::job_state();  // the job record exists, with its start values, before any window
 
     ui::MainWindow main_window;
     main_window.do_modal(nullptr);
-    return false;  // no message loop of our own: the program ends here
 }
 
 }  // namespace brevix::app

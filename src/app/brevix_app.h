@@ -8,7 +8,7 @@ namespace brevix::app {
 // the program ends.
 class BrevixApp : public framework::Application {
 protected:
-    bool init_instance() override;
+    void init_instance() override;
 };
 
 }  // namespace brevix::app

@@ -42,22 +42,12 @@ const std::string& Application::name() {
 
 int Application::run() {
     try {
-        if (!init_instance())
-            return 0;
-        return message_loop();
+        init_instance();
+        return 0;
     } catch (...) {
         report_exception(nullptr);  // start-up failed outside any window
         return 1;
     }
-}
-
-int Application::message_loop() {
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-    return static_cast<int>(msg.wParam);
 }
 
 }  // namespace brevix::framework

@@ -14,7 +14,7 @@ public:
     Application& operator=(const Application&) = delete;
 
     // Runs the application: the platform entry point calls this once. Returns the
-    // process exit code.
+    // process exit code: 0, or 1 when an exception ended the start-up.
     int run();
 
     static HINSTANCE instance();
@@ -25,11 +25,9 @@ protected:
     Application() = default;
     virtual ~Application() = default;
 
-    // Instance initialisation. Returning false ends the program without a message loop
-    // of its own (all work happens in modal dialogs).
-    virtual bool init_instance() = 0;
-    // Message loop, entered only when init_instance returns true.
-    virtual int message_loop();
+    // The program's whole run: all work happens in modal dialogs, so there is no message
+    // loop of its own and the program ends when this returns.
+    virtual void init_instance() = 0;
 };
 
 }  // namespace brevix::framework

@@ -11,12 +11,10 @@ namespace brevix::framework {
 class Window {
 public:
     void attach(HWND hwnd) { hwnd_ = hwnd; }
-    HWND hwnd() const { return hwnd_; }
 
     std::string text() const;
     void set_text(const std::string& text) { SetWindowTextA(hwnd_, text.c_str()); }
     void enable(bool enabled) { EnableWindow(hwnd_, enabled ? TRUE : FALSE); }
-    bool enabled() const { return IsWindowEnabled(hwnd_) != FALSE; }
 
 protected:
     LRESULT send(UINT message, WPARAM wparam = 0, LPARAM lparam = 0) const {
@@ -27,14 +25,6 @@ private:
     HWND hwnd_ = nullptr;
 };
 
-class Static : public Window {};
-
-class Button : public Window {
-public:
-    void set_check(bool checked) { send(BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED); }
-    bool checked() const { return send(BM_GETCHECK) == BST_CHECKED; }
-};
-
 class ComboBox : public Window {
 public:
     void reset() { send(CB_RESETCONTENT); }
@@ -43,7 +33,6 @@ public:
     }
     void set_cur_sel(int index) { send(CB_SETCURSEL, static_cast<WPARAM>(index)); }
     int cur_sel() const { return static_cast<int>(send(CB_GETCURSEL)); }
-    int count() const { return static_cast<int>(send(CB_GETCOUNT)); }
 };
 
 class AnimateCtrl : public Window {

@@ -10,9 +10,9 @@ namespace brevix::framework {
 namespace {
 
 // Resource type of a dialog's initialisation data: records of (control id, message,
-// data length, data) ended by a zero id. The messages are the 16-bit era's numbers.
+// data length, data) ended by a zero id. The messages are the 16-bit era's numbers; the
+// program's templates hold combo box entries only.
 constexpr WORD kDialogInitType = 240;
-constexpr WORD kLegacyListAddString = 0x0401;
 constexpr WORD kLegacyComboAddString = 0x0403;
 
 }  // namespace
@@ -47,15 +47,10 @@ INT_PTR CALLBACK Dialog::dialog_proc(HWND hwnd, UINT message, WPARAM wparam, LPA
     if (self->dispatch(message, wparam, lparam, result))
         return result;
 
-    if (message == WM_COMMAND && HIWORD(wparam) == BN_CLICKED) {
-        if (LOWORD(wparam) == IDOK) {
-            self->on_ok();
-            return TRUE;
-        }
-        if (LOWORD(wparam) == IDCANCEL) {
-            self->on_cancel();
-            return TRUE;
-        }
+    if (message == WM_COMMAND && HIWORD(wparam) == BN_CLICKED &&
+        (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL)) {
+        self->end_dialog(LOWORD(wparam));
+        return TRUE;
     }
     if (message == WM_NCDESTROY)
         self->hwnd_ = nullptr;
@@ -96,12 +91,9 @@ void Dialog::execute_dialog_init() {
             break;
         const auto* text = reinterpret_cast<const char*>(data + at);
         // Only zero-terminated strings inside the record are passed on.
-        if (length > 0 && std::memchr(text, '\0', length) != nullptr) {
-            if (legacy_message == kLegacyComboAddString)
-                SendDlgItemMessageA(hwnd_, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
-            else if (legacy_message == kLegacyListAddString)
-                SendDlgItemMessageA(hwnd_, id, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
-        }
+        if (legacy_message == kLegacyComboAddString && length > 0 &&
+            std::memchr(text, '\0', length) != nullptr)
+            SendDlgItemMessageA(hwnd_, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
         at += length;
     }
 }

@@ -58,8 +58,6 @@ protected:
     virtual bool on_init_dialog() { return true; }
     // Looks the message up in the class's routing table; true when a line handled it.
     virtual bool dispatch(UINT message, WPARAM wparam, LPARAM lparam, INT_PTR& result);
-    virtual void on_ok() { end_dialog(IDOK); }
-    virtual void on_cancel() { end_dialog(IDCANCEL); }
 
     void bind(int control_id, Window& control) { control.attach(GetDlgItem(hwnd_, control_id)); }
 

@@ -42,9 +42,8 @@ std::optional<std::string> run_file_dialog(bool open, HWND owner, const std::str
 
 }  // namespace
 
-std::optional<std::string> ask_open_file(HWND owner, const std::string& filter,
-                                         const std::string& default_extension) {
-    return run_file_dialog(true, owner, filter, default_extension);
+std::optional<std::string> ask_open_file(HWND owner, const std::string& filter) {
+    return run_file_dialog(true, owner, filter, {});
 }
 
 std::optional<std::string> ask_save_file(HWND owner, const std::string& filter,

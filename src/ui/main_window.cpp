@@ -57,9 +57,6 @@ MainWindow::MainWindow()
 
 void MainWindow::do_data_exchange() {
     bind(IDC_BITRATE_LIST, bitrate_list_);
-    bind(IDC_OUTPUT_DISPLAY, output_display_);
-    bind(IDC_FORMAT_DISPLAY, format_display_);
-    bind(IDC_INPUT_DISPLAY, input_display_);
 }
 
 bool MainWindow::on_init_dialog() {
@@ -99,9 +96,7 @@ void MainWindow::add_about_item_to_system_menu() {
 INT_PTR MainWindow::on_sys_command(WPARAM command, LPARAM) {
     if ((command & 0xFFF0) != IDM_ABOUTBOX)
         return FALSE;  // move, minimise, close...
-    AboutBox about;
-    about.do_modal(hwnd());
-    return TRUE;
+    return on_about(0, 0);
 }
 
 INT_PTR MainWindow::on_paint(WPARAM, LPARAM) {

@@ -53,9 +53,6 @@ private:
     framework::Window control(int control_id) const;
 
     framework::ComboBox bitrate_list_;
-    framework::Static output_display_;
-    framework::Static format_display_;
-    framework::Static input_display_;
     framework::Icon icon_;
     framework::Icon small_icon_;
 
