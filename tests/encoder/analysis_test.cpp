@@ -22,17 +22,7 @@ namespace brevix::aac {
 namespace {
 
 const double kPi = std::acos(-1.0);
-
-// White noise of the given rms, and a tone, as the core takes them: floats in 16-bit scale.
-std::vector<float> random_signal(int n, std::uint32_t seed, double rms = 10000.0) {
-    const test::Signal x = test::noise(rms * std::sqrt(3.0), n, seed);
-    return std::vector<float>(x.begin(), x.end());
-}
-
-std::vector<float> tone(int n, double hz, double amplitude) {
-    const test::Signal x = test::sine(hz, amplitude, n);
-    return std::vector<float>(x.begin(), x.end());
-}
+using test::pure_tone, test::white_noise;
 
 // Largest difference relative to the largest expected value.
 double relative_error(const std::vector<float>& got, const std::vector<double>& want) {
@@ -50,7 +40,7 @@ TEST(Transform, MdctMdstAndInverseMatchTheirDirectFormulas) {
     // X[k] = 2 sum x[n] cos|sin(2 pi / N (n + n0)(k + 1/2)), n0 = N/4 + 1/2, and the inverse
     // y[n] = 2/N sum X[k] cos(2 pi / N (n + n0)(k + 1/2)).
     for (int length : {2048, 256}) {
-        const std::vector<float> x = random_signal(length, 3);
+        const std::vector<float> x = white_noise(length, 10000.0, 3);
         const double n0 = length / 4.0 + 0.5;
         std::vector<double> cosine(length / 2), sine(length / 2), inverse(length);
         for (int k = 0; k < length / 2; ++k) {
@@ -113,20 +103,21 @@ void expect_short_windows_around(const std::vector<WindowSequence>& got, int eve
 }
 
 TEST(BlockSwitching, ShortWindowsForAttacksAndAbruptEndsButNeverForSteadySound) {
-    for (const auto& steady : {tone(40 * 1024, 440.0, 20000.0f), random_signal(40 * 1024, 1)}) {
+    for (const auto& steady :
+         {pure_tone(40 * 1024, 440.0, 20000.0f), white_noise(40 * 1024, 10000.0, 1)}) {
         EXPECT_EQ(sequences_for(steady),
                   std::vector<WindowSequence>(38, WindowSequence::kOnlyLong));
     }
     for (int position : {10 * 1024 + 100, 10 * 1024 + 600, 10 * 1024 + 1000}) {
-        std::vector<float> click = tone(24 * 1024, 440.0, 200.0f);
+        std::vector<float> click = pure_tone(24 * 1024, 440.0, 200.0f);
         for (int i = 0; i < 64; ++i) {
             click[position + i] += 20000.0f * std::exp(-i / 20.0f);
         }
         expect_short_windows_around(sequences_for(click), position);
     }
     // A long window would spread a loud sound's noise into the silence after it.
-    std::vector<float> stop = tone(24 * 1024, 440.0, 30.0f);
-    const std::vector<float> loud = random_signal(10 * 1024 + 700, 2, 3000);
+    std::vector<float> stop = pure_tone(24 * 1024, 440.0, 30.0f);
+    const std::vector<float> loud = white_noise(10 * 1024 + 700, 3000, 2);
     std::copy(loud.begin(), loud.end(), stop.begin());
     expect_short_windows_around(sequences_for(stop), 10 * 1024 + 700);
 
@@ -136,15 +127,14 @@ TEST(BlockSwitching, ShortWindowsForAttacksAndAbruptEndsButNeverForSteadySound) 
     EXPECT_FALSE(is_legal_transition(S::kOnlyLong, S::kEightShort));
     EXPECT_FALSE(is_legal_transition(S::kEightShort, S::kLongStart));
     std::mt19937 random(3);
-    WindowSequence previous = WindowSequence::kOnlyLong;
+    S previous = S::kOnlyLong;
     bool now = false;
     for (int k = 0; k < 5000; ++k) {
         const bool next = random() % 3 == 0;
-        const WindowSequence s = next_window_sequence(previous, now, next);
+        const S s = next_window_sequence(previous, now, next);
         ASSERT_TRUE(is_legal_transition(previous, s));
-        if (now &&
-            (previous == WindowSequence::kLongStart || previous == WindowSequence::kEightShort)) {
-            EXPECT_EQ(s, WindowSequence::kEightShort);
+        if (now && (previous == S::kLongStart || previous == S::kEightShort)) {
+            EXPECT_EQ(s, S::kEightShort);
         }
         previous = s;
         now = next;
@@ -190,8 +180,8 @@ int band_of(double hz) {
 
 TEST(Psychoacoustics, TonesMaskLessThanNoiseAndSilenceLeavesTheThresholdInQuiet) {
     const int b = band_of(1000.0);
-    const Bands sine = analyze_frame(tone(12 * 1024, 1000.0, 10000.0f), 8);
-    const Bands hiss = analyze_frame(random_signal(12 * 1024, 1), 8);
+    const Bands sine = analyze_frame(pure_tone(12 * 1024, 1000.0, 10000.0f), 8);
+    const Bands hiss = analyze_frame(white_noise(12 * 1024, 10000.0, 1), 8);
     const float tonal_db = 10.0f * std::log10(sine.energy[b] / sine.threshold[b]);
     const float noisy_db = 10.0f * std::log10(hiss.energy[b] / hiss.threshold[b]);
     EXPECT_GT(noisy_db, 2.0f);  // noise hides noise about 5.5 dB below it, a tone far less
@@ -199,7 +189,7 @@ TEST(Psychoacoustics, TonesMaskLessThanNoiseAndSilenceLeavesTheThresholdInQuiet)
     EXPECT_GT(tonal_db - noisy_db, 8.0f);
 
     const Bands quiet = analyze_frame(std::vector<float>(8 * 1024, 0.0f), 4);
-    const Bands faint = analyze_frame(random_signal(8 * 1024, 2, 0.01f), 4);
+    const Bands faint = analyze_frame(white_noise(8 * 1024, 0.01f, 2), 4);
     float bark = 0.0f;
     for (int band = 0; band < 49; ++band) {
         EXPECT_GT(quiet.threshold[band], 0.0f);
@@ -217,7 +207,7 @@ TEST(Psychoacoustics, TonesMaskLessThanNoiseAndSilenceLeavesTheThresholdInQuiet)
 // the middle of the frame, the noise would fill the silent half, so the threshold drops far
 // below that of the steady sound.
 TEST(Psychoacoustics, AStopOrStartWithinTheFrameLowersTheThreshold) {
-    const std::vector<float> going_on = random_signal(12 * 1024, 3, 5000.0f);
+    const std::vector<float> going_on = white_noise(12 * 1024, 5000.0f, 3);
     std::vector<float> stopping = going_on;
     std::fill(stopping.begin() + 7 * 1024, stopping.end(), 0.0f);
     std::vector<float> starting = going_on;
@@ -232,7 +222,7 @@ TEST(Psychoacoustics, AStopOrStartWithinTheFrameLowersTheThreshold) {
 }
 
 TEST(Quantize, ReconstructsWithinHalfAStepAndKeepsValuesCodable) {
-    std::vector<float> x = random_signal(512, 1, 3e5f);
+    std::vector<float> x = white_noise(512, 3e5f, 1);
     x[0] = 3.3e7f;  // the largest a 16-bit input gives
     std::vector<float> xpow(512);
     compand(x.data(), 512, xpow.data());
@@ -302,7 +292,7 @@ TEST(RateLoop, MeetsTheBudgetAndKeepsEveryBandCodableOnAnySpectrum) {
     auto ics = std::make_unique<Ics>();
     Ics* channels[1] = {ics.get()};
     RateLoop loop;
-    std::vector<float> spectrum = random_signal(1024, 3, 2e5f);
+    std::vector<float> spectrum = white_noise(1024, 2e5f, 3);
     for (int k = 0; k < 1024; ++k) {
         spectrum[k] /= 1.0f + k / 64.0f;
     }

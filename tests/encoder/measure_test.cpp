@@ -9,11 +9,7 @@
 namespace brevix::bench {
 namespace {
 
-// White noise of the given rms, in 16-bit scale.
-std::vector<float> noise(std::size_t n, double rms, std::uint32_t seed) {
-    const test::Signal x = test::noise(rms * std::sqrt(3.0), static_cast<int>(n), seed);
-    return std::vector<float>(x.begin(), x.end());
-}
+using test::white_noise;
 
 std::vector<float> plus(std::vector<float> a, const std::vector<float>& b, float gain = 1.0f) {
     for (std::size_t i = 0; i < a.size(); ++i) {
@@ -29,8 +25,8 @@ NmrSummary nmr(const std::vector<float>& source, const std::vector<float>& decod
 
 TEST(NoiseToMaskRatio, FollowsTheNoiseInDecibelsAgainstTheMaskOrTheThresholdInQuiet) {
     const std::size_t n = 20 * 1024;
-    const std::vector<float> source = noise(n, 3000.0f, 1);
-    const std::vector<float> error = noise(n, 30.0f, 2);
+    const std::vector<float> source = white_noise(n, 3000.0f, 1);
+    const std::vector<float> error = white_noise(n, 30.0f, 2);
     // White noise 40 dB below a white masker: far below the 5.5 dB a noise masker hides.
     const NmrSummary quiet = nmr(source, plus(source, error));
     EXPECT_LT(quiet.mean_db, -25.0);
@@ -44,8 +40,8 @@ TEST(NoiseToMaskRatio, FollowsTheNoiseInDecibelsAgainstTheMaskOrTheThresholdInQu
     EXPECT_GT(nmr(source, std::vector<float>(source.begin(), source.begin() + n / 2)).mean_db, 0.0);
     // Half a 16-bit step of noise in silence is inaudible; noise at -50 dBFS is not.
     const std::vector<float> silence(n, 0.0f);
-    EXPECT_LT(nmr(silence, noise(n, 0.5f, 7)).mean_db, -5.0);
-    EXPECT_GT(nmr(silence, noise(n, 100.0f, 8)).mean_db, 10.0);
+    EXPECT_LT(nmr(silence, white_noise(n, 0.5f, 7)).mean_db, -5.0);
+    EXPECT_GT(nmr(silence, white_noise(n, 100.0f, 8)).mean_db, 10.0);
 }
 
 // A 1 kHz tone and white noise with the same energy in the tone's band, and the same error
@@ -61,7 +57,7 @@ TEST(NoiseToMaskRatio, ATonalMaskerHidesLessThanANoisyOne) {
     const auto band_nmr_db = [&](const std::vector<float>& source) {
         std::vector<double> sums(static_cast<std::size_t>(meter.band_count()));
         const MaskingCurve mask = meter.masking(source);
-        meter.noise_to_mask(source, mask, plus(source, noise(n, 2.0f, 5)), 0, &sums);
+        meter.noise_to_mask(source, mask, plus(source, white_noise(n, 2.0f, 5)), 0, &sums);
         return 10.0 * std::log10(sums[band] / static_cast<double>(mask.frames()));
     };
     const auto band_level = [&](const std::vector<float>& x) {
@@ -69,12 +65,8 @@ TEST(NoiseToMaskRatio, ATonalMaskerHidesLessThanANoisyOne) {
         meter.band_energy(x.data() + 4096, energy.data());
         return energy[band];
     };
-    std::vector<float> tone(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        tone[i] =
-            static_cast<float>(3000.0 * std::sin(2.0 * 3.14159265358979 * 1000.0 * i / 44100));
-    }
-    std::vector<float> hiss = noise(n, 1.0f, 6);
+    const std::vector<float> tone = test::pure_tone(n, 1000.0, 3000.0);
+    std::vector<float> hiss = white_noise(n, 1.0f, 6);
     const float gain = static_cast<float>(std::sqrt(band_level(tone) / band_level(hiss)));
     hiss = plus(std::vector<float>(n, 0.0f), hiss, gain);
     EXPECT_GT(band_nmr_db(tone) - band_nmr_db(hiss), 10.0);
@@ -85,7 +77,8 @@ TEST(Alignment, FindsTheDelayOfADecoding) {
     // A chord with a beat: periodic enough to have secondary peaks, which must lose.
     const test::Signal chord =
         test::add(test::sine(220, 5000, 40000), test::sine(331, 3000, 40000));
-    const std::vector<float> source = plus({chord.begin(), chord.end()}, noise(40000, 300.0, 10));
+    const std::vector<float> source =
+        plus({chord.begin(), chord.end()}, white_noise(40000, 300.0, 10));
     for (int delay : {0, 1024, 1024 + 37, 2112}) {
         std::vector<float> decoded(static_cast<std::size_t>(delay), 0.0f);
         decoded.insert(decoded.end(), source.begin(), source.end());

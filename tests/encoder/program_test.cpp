@@ -40,13 +40,11 @@ TEST(CommandLine, ReadsTheFrontEndsCommandAndSwitchesInAnyOrder) {
     EXPECT_EQ(r.options.output, "out.aac");
     EXPECT_EQ(r.options.bit_rate, 0);
     EXPECT_TRUE(r.options.banner && !r.options.has_window && !r.options.constant_rate);
-    EXPECT_TRUE(parse({"-h"}).options.help);
 
     r = parse({"-eo", "wav", "-eb", ".aac", "dir.v2/song", "-o", "C:\\a.b\\x.m4a"});
     EXPECT_EQ(r.options.input, "dir.v2/song.wav");  // a dot in a folder name does not count
     EXPECT_EQ(r.options.output, "C:\\a.b\\x.m4a");
     EXPECT_EQ(file_name_of("C:\\music\\song.wav"), "song.wav");
-    EXPECT_EQ(file_name_of("/tmp/x/y.wav"), "y.wav");
     for (const char* name : {"song.mp4", "C:\\music\\Song.M4A", "/a b/x.Mp4"}) {
         EXPECT_TRUE(is_mp4_name(name)) << name;
     }
@@ -148,12 +146,8 @@ TEST(OutputFile, TheOutputChangesOnlyWhenCommittedAndKeepsWhatThePathIs) {
         {dir.file("pipe"), "nothing reads from the pipe"},
     };
     for (const auto& r : refused) {
-        try {
-            OutputFile out(r.path, false);
-            ADD_FAILURE() << r.path;
-        } catch (const std::runtime_error& e) {
-            EXPECT_NE(std::string(e.what()).find(r.words), std::string::npos) << e.what();
-        }
+        test::expect_throw_saying<std::runtime_error>([&] { OutputFile out(r.path, false); },
+                                                      r.words);
     }
     const int reader = ::open(dir.file("pipe").c_str(), O_RDONLY | O_NONBLOCK);
     EXPECT_THROW(OutputFile(dir.file("pipe"), true), std::runtime_error);

@@ -63,6 +63,16 @@ std::vector<float> as_16_bit(const Signal& x) {
     return out;
 }
 
+std::vector<float> white_noise(int n, double rms, std::uint32_t seed) {
+    const Signal x = noise(rms * std::sqrt(3.0), n, seed);
+    return {x.begin(), x.end()};
+}
+
+std::vector<float> pure_tone(int n, double hz, double amplitude) {
+    const Signal x = sine(hz, amplitude, n);
+    return {x.begin(), x.end()};
+}
+
 bench::ChildRun mp4(const std::vector<std::string>& args) {
     std::vector<std::string> argv = {MP4_BINARY};
     argv.insert(argv.end(), args.begin(), args.end());

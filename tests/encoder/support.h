@@ -30,6 +30,21 @@ Signal add(Signal a, const Signal& b);
 Signal fade_in(Signal x, int samples);
 // The samples as a 16-bit file holds them, in 16-bit scale.
 std::vector<float> as_16_bit(const Signal& x);
+// White noise of the given rms and a tone, as the encoder's core and the measures take
+// them: floats in 16-bit scale.
+std::vector<float> white_noise(int n, double rms, std::uint32_t seed);
+std::vector<float> pure_tone(int n, double hz, double amplitude);
+
+// Runs `action`, which must throw an E whose message holds `words`.
+template <class E, class F>
+void expect_throw_saying(F action, const std::string& words) {
+    try {
+        action();
+        ADD_FAILURE() << "nothing thrown; expected: " << words;
+    } catch (const E& e) {
+        EXPECT_NE(std::string(e.what()).find(words), std::string::npos) << e.what();
+    }
+}
 
 // Runs the mp4 program with these arguments.
 bench::ChildRun mp4(const std::vector<std::string>& args);

@@ -1,16 +1,5 @@
-// A stand-in for the encoder, for the end-to-end tests only: a test copies it as mp4.exe next
-// to a copy of brevix.exe in a test folder, never next to the real program. Each start appends
-// one line to mp4_runs.log beside it:
-//   show=N window=CLASS owner=H process=P bar=POS/HIGH status=[TEXT] cmd=COMMAND LINE
-// N is the show flag it was started with (-1 without STARTF_USESHOWWINDOW); then comes what
-// it finds behind the handle after -wn: the window's class, owner and process, and the
-// progress bar and status line as the program left them; last the raw command
-// line. It then moves the bar to 60, writes the status line and posts WM_CLOSE to the window.
-// While a file mp4_hold lies beside it, it leaves the window alone instead, waits until that
-// file is removed and appends the line "released".
-//
-// It is a console program, like the real encoder. That matters: WinExec waits until a
-// windowed program reads its first message (up to 30 seconds), but not for a console program.
+// The test encoder, a stand-in for mp4.exe: what it records in mp4_runs.log and how it
+// answers the progress window are described in tests/e2e/README.md ("The test encoder").
 #include <windows.h>
 #include <commctrl.h>
 
