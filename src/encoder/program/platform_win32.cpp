@@ -142,8 +142,9 @@ OpenedFile open_temporary(const std::string& path) {
     if (!h.valid()) {
         return failed(GetLastError());
     }
-    if (GetFileType(h.value) != FILE_TYPE_DISK || !SetEndOfFile(h.value)) {
-        return failed(GetFileType(h.value) != FILE_TYPE_DISK ? ERROR_FILE_EXISTS : GetLastError());
+    const bool on_disk = GetFileType(h.value) == FILE_TYPE_DISK;
+    if (!on_disk || !SetEndOfFile(h.value)) {
+        return failed(on_disk ? GetLastError() : ERROR_FILE_EXISTS);
     }
     return opened(h);
 }
