@@ -33,6 +33,14 @@ struct EncoderConfig {
     Profile profile = Profile::kLowComplexity;
     bool constant_rate = true;  // pad with fill elements to hold the rate exactly
     int bandwidth_hz = 0;       // 0: chosen from the bit rate
+    // Coding tools the encoder may use where they pay; switched off only to measure what
+    // each one brings. Prediction exists in the Main profile only.
+    struct Tools {
+        bool tns = true;         // temporal noise shaping
+        bool pns = true;         // perceptual noise substitution
+        bool intensity = true;   // intensity stereo
+        bool prediction = true;  // backward-adaptive prediction
+    } tools;
 };
 
 // Receives each finished raw data block.
