@@ -60,6 +60,7 @@ void check_bit_rate(int bit_rate, int sample_rate, int channels);
 // Audio bandwidth the encoder keeps at a given rate per channel.
 int default_bandwidth(int bit_rate_per_channel, int sample_rate);
 
+
 class Encoder {
 public:
     // Decoded output starts with this many samples before the first input sample.
@@ -97,6 +98,8 @@ private:
     int prepare_element(const ChannelElement& element);  // returns its fixed bits
     void write_element(BitWriter& out, const ChannelElement& element);
     void decide_stereo(Ics& left, Ics& right, StereoMask& mask);
+    bool choose_intensity(Ics& left, Ics& right, int band, float correlation);
+    void mark_bands(int first, int count, bool substitute);
     FrameBudget frame_budget(int average_bits, int side_bits) const;
 
     EncoderConfig config_;
@@ -105,6 +108,11 @@ private:
     int long_max_sfb_ = 0;
     int short_max_sfb_ = 0;
     int lfe_max_sfb_ = 0;
+    bool substitute_noise_ = false;
+    bool intensity_ = false;
+    // First long and short bands where noise substitution and intensity stereo may serve.
+    int noise_start_[2] = {};
+    int intensity_start_[2] = {};
     ElementLayout layout_;
 
     Mdct long_mdct_;
