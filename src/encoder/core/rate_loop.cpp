@@ -31,9 +31,10 @@ constexpr int kSearchSteps = 8;  // solves at most when a frame leaves its limit
 constexpr float kNoiseLikeLoss = 0.1f;
 // Bits a substituted band costs: its noise energy, a short difference code.
 constexpr float kSubstitutedBits = 3.0f;
-// Noise energy value of a band whose decoded noise has energy E per window: E =
-// 2^((value - kNoiseEnergyBias) / 2), in the spectrum's scale.
-constexpr float kNoiseEnergyBias = 0.0f;
+// A substituted band's noise energy value is 2 log2 E for noise of energy E per window
+// (the sum of its lines' squares, in the spectrum's scale, as decoders give it back), and
+// at most kMaxNoiseEnergy, the largest some decoders take (a full-scale band is near 98).
+constexpr int kMaxNoiseEnergy = 100;
 
 }  // namespace
 
@@ -380,8 +381,8 @@ void RateLoop::set_noise_energies(int channel) {
             }
             const float per_window =
                 std::max(ics.output_energy[i], 1.0f) / static_cast<float>(ics.group_length[g]);
-            int value =
-                static_cast<int>(std::lround(2.0f * std::log2(per_window) + kNoiseEnergyBias));
+            int value = std::min(static_cast<int>(std::lround(2.0f * std::log2(per_window))),
+                                 kMaxNoiseEnergy);
             if (first) {
                 if (ics.global_gain < 0) {
                     ics.global_gain = std::clamp(value + kNoiseEnergyOffset, 0, kMaxScalefactor);
