@@ -60,7 +60,6 @@ void check_bit_rate(int bit_rate, int sample_rate, int channels);
 // Audio bandwidth the encoder keeps at a given rate per channel.
 int default_bandwidth(int bit_rate_per_channel, int sample_rate);
 
-
 class Encoder {
 public:
     // Decoded output starts with this many samples before the first input sample.
