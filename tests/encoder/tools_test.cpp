@@ -107,7 +107,7 @@ TEST_F(Tools, NoiseSubstitutionGivesTheBandsTheSourcesEnergyInBothDecoders) {
 TEST_F(Tools, IntensityStereoKeepsTheLevelAndPhaseOfTheRightChannel) {
     const int n = 66150;
     const Signal left = add(sine(500, 0.3, n), noise(0.3, n, 3));
-    for (const double gain : {0.5, -0.4}) {
+    for (const double gain : {0.5, -0.3535534}) {  // 6 and 9 dB: whole intensity steps
         Signal right = left;
         for (double& v : right) {
             v *= gain;
@@ -117,12 +117,21 @@ TEST_F(Tools, IntensityStereoKeepsTheLevelAndPhaseOfTheRightChannel) {
         EXPECT_EQ(books[gain > 0 ? 14 : 15], 0) << gain;
         EXPECT_LE(max_difference(ff_.samples[1], 0, fa_.samples[1], 0, right.size()), 3.0);
         // The right channel follows the left one with the source's gain and sign: as close
-        // to its source as the left one.
+        // to its source as the left one, and at the source's level difference.
         const double snr_left = bench::snr_db(as_16_bit(left), ff_.samples[0], 0);
         const double snr_right = bench::snr_db(as_16_bit(right), ff_.samples[1], 0);
         std::printf("[ measure  ] gain %.1f: SNR left %.2f right %.2f\n", gain, snr_left,
                     snr_right);
         EXPECT_NEAR(snr_right, snr_left, 1.0) << gain;
+        const std::vector<double> l = band_db(ff_.samples[0]);
+        const std::vector<double> r = band_db(ff_.samples[1]);
+        for (int b = 0; b < meter_.band_count(); ++b) {
+            const double hz = meter_.band_centre_hz(b);
+            const std::size_t i = static_cast<std::size_t>(b);
+            if (hz > 7000 && hz < 10000) {
+                EXPECT_NEAR(r[i] - l[i], 20.0 * std::log10(std::fabs(gain)), 0.3) << hz << " Hz";
+            }
+        }
         EXPECT_EQ(encode({left, right}, {"-r", "64000", "-no-pns", "-no-is"})[15], 0);
     }
     EXPECT_EQ(encode({left, left}, {"-r", "256000"})[15], 0);
