@@ -83,7 +83,22 @@ void Predictors::reset_lines(int start, int end) {
         cor1_[i] = 0.0f;
         var0_[i] = 1.0f;
         var1_[i] = 1.0f;
+        unknown_[i] = 0;
     }
+}
+
+void Predictors::mark_unknown(int start, int end) {
+    std::fill(unknown_ + std::max(start, 0), unknown_ + std::min(end, kFrameLength),
+              std::uint8_t{1});
+}
+
+bool Predictors::known(int start, int end) const {
+    for (int i = std::max(start, 0); i < std::min(end, kFrameLength); ++i) {
+        if (unknown_[i] != 0) {
+            return false;
+        }
+    }
+    return true;
 }
 
 void Predictors::reset_group(int group) {
@@ -145,6 +160,7 @@ void choose_prediction(Ics* const* ics, Predictors* const* predictors, int count
         float gain = 0.0f;
         bool worthwhile = true;
         for (int c = 0; c < count; ++c) {
+            worthwhile = worthwhile && predictors[c]->known(start, start + width);
             const float* p = predictors[c]->prediction();
             float e = 0.0f;
             for (int k = start; k < start + width; ++k) {
@@ -244,10 +260,16 @@ void update_prediction(const Ics* const* ics, Predictors* const* predictors, int
             }
         }
         p.update(x[c]);
-        // A noise-substituted band rebuilds as noise the encoder does not know.
+        // A noise-substituted band rebuilds as noise the encoder does not know. Decoders
+        // differ here: some reset the band's predictors, others run them on their noise.
+        // The encoder resets them too and predicts the band again only once the group
+        // resets have covered all its lines, which brings every decoder back into step.
         for (int b = 0; b < s.max_sfb && s.band_start[b] < lines; ++b) {
             if (s.book[b] == kNoiseBook) {
-                p.reset_lines(s.band_start[b], s.band_start[b] + s.band_width[b]);
+                const int start = s.band_start[b];
+                const int end = start + s.band_width[b];
+                p.reset_lines(start, end);
+                p.mark_unknown(start, end);
             }
         }
         if (s.prediction_present) {

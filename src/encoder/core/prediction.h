@@ -35,6 +35,11 @@ public:
     void reset_group(int group);
     // Resets the lines [start, end).
     void reset_lines(int start, int end);
+    // Marks the lines [start, end) as of unknown state in some decoders (after noise
+    // substitution) until a reset covers them again; see known().
+    void mark_unknown(int start, int end);
+    // Whether every decoder's state of the lines [start, end) equals this one's.
+    bool known(int start, int end) const;
     // Computes every line's prediction from the current states into prediction().
     void predict();
     // Updates every line's state with its reconstruction `x` (as a decoder rebuilds it,
@@ -55,6 +60,7 @@ private:
     float var0_[kFrameLength];
     float var1_[kFrameLength];
     float prediction_[kFrameLength];
+    std::uint8_t unknown_[kFrameLength];
 };
 
 // Chooses the predicted bands of one element's channels (`count`: 1, or 2 for a pair with
