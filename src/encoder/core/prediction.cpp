@@ -21,10 +21,10 @@ constexpr int kNoiseBook = 13;
 constexpr int kIntensityBookOut = 14;
 constexpr int kIntensityBookIn = 15;
 
-// A band is predicted when the residual costs at least this many bits less (perceptual
-// entropy) and carries at most this share of the band's energy (1.5 dB prediction gain).
-constexpr float kMinBandGainBits = 1.0f;
-constexpr float kMaxResidualShare = 0.7f;
+// A band is predicted when its residual costs fewer bits (by the perceptual entropy of
+// the channels) and carries less energy than the band itself; the frame carries predictor
+// data when the bands' savings exceed the flags and the reset. (Demanding a larger gain
+// per band measured worse: every predicted band's saving counts once the flags are paid.)
 
 std::uint32_t bits_of(float v) {
     std::uint32_t u;
@@ -170,9 +170,9 @@ void choose_prediction(Ics* const* ics, Predictors* const* predictors, int count
             residual_energy[c][b] = e;
             gain += band_entropy(ics[c]->energy[b], ics[c]->threshold[b], width) -
                     band_entropy(e, ics[c]->threshold[b], width);
-            worthwhile = worthwhile && e <= kMaxResidualShare * ics[c]->energy[b];
+            worthwhile = worthwhile && e < ics[c]->energy[b];
         }
-        if (worthwhile && gain >= kMinBandGainBits) {
+        if (worthwhile && gain > 0.0f) {
             saved += gain;
             ++used;
             for (int c = 0; c < count; ++c) {
