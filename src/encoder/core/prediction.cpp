@@ -66,7 +66,6 @@ bool is_noise_or_intensity(int book) {
 
 Predictors::Predictors(int lines) : lines_(std::clamp(lines, 0, kFrameLength)) {
     reset_all();
-    std::fill(prediction_, prediction_ + kFrameLength, 0.0f);
 }
 
 void Predictors::reset_all() {
@@ -154,9 +153,6 @@ void choose_prediction(Ics* const* ics, Predictors* const* predictors, int count
     for (int b = 0; b < bands; ++b) {
         const int start = lead.band_start[b];
         const int width = lead.band_width[b];
-        if (start + width > predictors[0]->lines()) {
-            break;
-        }
         float gain = 0.0f;
         bool worthwhile = true;
         for (int c = 0; c < count; ++c) {

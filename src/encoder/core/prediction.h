@@ -24,7 +24,8 @@ constexpr int kPredictionBands = 40;
 // Predictor reset groups: group n (1..30) holds the lines i with i % 30 == n - 1.
 constexpr int kPredictorResetGroups = 30;
 
-// The predictors of one channel, one per line below the prediction band limit.
+// The predictors of one channel, one per line below the prediction band limit (the first
+// kPredictionBands long bands; `lines` must cover them).
 class Predictors {
 public:
     explicit Predictors(int lines);
@@ -59,7 +60,7 @@ private:
     float cor1_[kFrameLength];
     float var0_[kFrameLength];
     float var1_[kFrameLength];
-    float prediction_[kFrameLength];
+    float prediction_[kFrameLength] = {};
     std::uint8_t unknown_[kFrameLength];
 };
 
