@@ -256,15 +256,20 @@ void update_prediction(const Ics* const* ics, Predictors* const* predictors, int
             }
         }
         p.update(x[c]);
-        // A noise-substituted band rebuilds as noise the encoder does not know. Decoders
-        // differ here: some reset the band's predictors, others run them on their noise.
-        // The encoder resets them too and predicts the band again only once the group
-        // resets have covered all its lines, which brings every decoder back into step.
+        // Bands that decoders rebuild differently for their predictors: noise-substituted
+        // ones (noise the encoder does not know; some decoders reset the band's predictors,
+        // others run them on their noise) and the right channel's intensity bands (some
+        // decoders predict before intensity stereo, on zeros, others after it, on the
+        // values taken from the left). The encoder resets the noise bands as well and
+        // predicts such a band again only once the group resets have covered all its
+        // lines, which brings every decoder back into step.
         for (int b = 0; b < s.max_sfb && s.band_start[b] < lines; ++b) {
-            if (s.book[b] == kNoiseBook) {
+            if (is_noise_or_intensity(s.book[b])) {
                 const int start = s.band_start[b];
                 const int end = start + s.band_width[b];
-                p.reset_lines(start, end);
+                if (s.book[b] == kNoiseBook) {
+                    p.reset_lines(start, end);
+                }
                 p.mark_unknown(start, end);
             }
         }
