@@ -16,6 +16,9 @@ namespace {
 constexpr float kAttenuation = 0.953125f;  // 61/64
 constexpr float kForgetting = 0.90625f;    // 29/32
 
+// Channels of one element: a single channel or a pair.
+constexpr int kElementChannels = 2;
+
 // Books that code a band without quantised values.
 constexpr int kNoiseBook = 13;
 constexpr int kIntensityBookOut = 14;
@@ -134,6 +137,7 @@ void Predictors::update(const float* x) {
 }
 
 void choose_prediction(Ics* const* ics, Predictors* const* predictors, int count) {
+    count = std::clamp(count, 1, kElementChannels);
     for (int c = 0; c < count; ++c) {
         ics[c]->prediction_present = false;
         ics[c]->prediction_reset = 0;
@@ -147,7 +151,7 @@ void choose_prediction(Ics* const* ics, Predictors* const* predictors, int count
     // Bits the predictor data costs beyond the flag that is always there: the reset (one
     // bit and a group number) and one flag per band.
     const float overhead = static_cast<float>(1 + 5 + bands);
-    float residual_energy[kMaxChannels][kPredictionBands] = {};
+    float residual_energy[kElementChannels][kPredictionBands] = {};
     float saved = 0.0f;
     int used = 0;
     for (int b = 0; b < bands; ++b) {
@@ -203,6 +207,7 @@ void choose_prediction(Ics* const* ics, Predictors* const* predictors, int count
 
 void update_prediction(const Ics* const* ics, Predictors* const* predictors, int count,
                        const StereoMask* mask) {
+    count = std::clamp(count, 1, kElementChannels);
     const Ics& lead = *ics[0];
     if (lead.is_short()) {
         for (int c = 0; c < count; ++c) {
@@ -210,7 +215,7 @@ void update_prediction(const Ics* const* ics, Predictors* const* predictors, int
         }
         return;
     }
-    float x[kMaxChannels][kFrameLength];
+    float x[kElementChannels][kFrameLength];
     const int lines = predictors[0]->lines();
     for (int c = 0; c < count; ++c) {
         const Ics& s = *ics[c];
