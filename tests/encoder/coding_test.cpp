@@ -2,6 +2,7 @@
 // Huffman codebook and the scalefactor book, the bit counts the rate loop relies on, and
 // the sectioning, against an exhaustive reference.
 #include <algorithm>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "core/bit_writer.h"
 #include "core/block_switch.h"
 #include "core/huffman.h"
+#include "core/ics.h"
 #include "core/prediction.h"
 #include "core/section.h"
 #include "support.h"
@@ -209,9 +211,9 @@ TEST(Grouping, SplitsAtEnergyJumpsAndEncodesTheField) {
     EXPECT_EQ(grouping_bits(lengths, 3), 0b1110011u);
 }
 
-// Reset group n clears exactly the lines i % 30 == n - 1; a band out of step with some
-// decoders (after noise substitution) counts as known again once all its lines' groups
-// have come round.
+// Reset group n clears exactly the lines i % 30 == n - 1. Noise bands and the right
+// channel's intensity bands leave their lines out of step with some decoders; they count
+// as known again once all their lines' groups have come round.
 TEST(Prediction, ResetGroupsClearTheirLinesAndBringBandsBackIntoStep) {
     Predictors p(672);
     std::vector<float> x(kFrameLength, 1000.0f);
@@ -228,6 +230,20 @@ TEST(Prediction, ResetGroupsClearTheirLinesAndBringBandsBackIntoStep) {
         p.reset_group(group);
     }
     EXPECT_TRUE(p.known(40, 48));
+
+    auto left = std::make_unique<Ics>(), right = std::make_unique<Ics>();
+    Predictors q(672);
+    for (Ics* ics : {left.get(), right.get()}) {
+        ics->set_layout(long_bands(44100), 40);
+    }
+    left->book[10] = 13;   // lines 40..47
+    right->book[12] = 15;  // lines 56..63
+    const Ics* pair[] = {left.get(), right.get()};
+    Predictors* predictors[] = {&p, &q};
+    update_prediction(pair, predictors, 2, nullptr);
+    EXPECT_FALSE(p.known(40, 48));
+    EXPECT_TRUE(p.known(48, 56) && p.known(56, 64) && q.known(40, 56));
+    EXPECT_FALSE(q.known(56, 64));
 }
 
 }  // namespace
