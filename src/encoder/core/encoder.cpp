@@ -80,7 +80,8 @@ constexpr float kLfeThresholdScale = 0.1f;
 }  // namespace
 
 struct Encoder::Channel {
-    explicit Channel(int sample_rate) : psycho(sample_rate) {}
+    explicit Channel(int sample_rate)
+        : psycho(sample_rate), predictors(long_bands(sample_rate).offsets[kPredictionBands]) {}
 
     float history[3 * kFrameLength] = {};  // blocks k, k+1 (this frame) and k+2 (look-ahead)
     PsychoModel psycho;
@@ -94,6 +95,7 @@ struct Encoder::Channel {
     float short_weight[kMaxShortBands] = {};
     float window_energy[kNumShortWindows] = {};
     Ics ics;
+    Predictors predictors;  // Main profile only
 };
 
 int min_bit_rate(int channels) {
@@ -515,6 +517,40 @@ void Encoder::choose_windows(const ChannelElement& element) {
     mark_bands(first, count, substitute_noise_);
 }
 
+bool Encoder::predicts(const ChannelElement& element) const {
+    return config_.profile == Profile::kMain && config_.tools.prediction &&
+           element.id != ElementId::kLfe;
+}
+
+// Main profile: predicts the element's long-window spectra and codes the bands that gain
+// as residuals (before the M/S decision, which then sees the residuals).
+void Encoder::predict_element(const ChannelElement& element) {
+    Ics* ics[2];
+    Predictors* predictors[2];
+    for (int c = 0; c < element.channels(); ++c) {
+        Channel& ch = *channels_[static_cast<std::size_t>(element.first + c)];
+        ics[c] = &ch.ics;
+        predictors[c] = &ch.predictors;
+        if (!ch.ics.is_short()) {
+            ch.predictors.predict();
+        }
+    }
+    choose_prediction(ics, predictors, element.channels());
+}
+
+// Main profile: runs the predictors on the frame as a decoder rebuilds it.
+void Encoder::update_predictors(const ChannelElement& element) {
+    const Ics* ics[2];
+    Predictors* predictors[2];
+    for (int c = 0; c < element.channels(); ++c) {
+        Channel& ch = *channels_[static_cast<std::size_t>(element.first + c)];
+        ics[c] = &ch.ics;
+        predictors[c] = &ch.predictors;
+    }
+    update_prediction(ics, predictors, element.channels(),
+                      element.id == ElementId::kCpe ? &stereo_masks_[element.tag] : nullptr);
+}
+
 int Encoder::prepare_element(const ChannelElement& element) {
     Ics& ics = channels_[static_cast<std::size_t>(element.first)]->ics;
     if (element.id != ElementId::kCpe) {
@@ -548,6 +584,9 @@ void Encoder::encode_frame(FrameSink& sink) {
     int fixed_bits = kEndBits;
     for (int e = 0; e < layout_.count; ++e) {
         choose_windows(elements[e]);
+        if (predicts(elements[e])) {
+            predict_element(elements[e]);
+        }
         fixed_bits += prepare_element(elements[e]);
     }
 
@@ -569,6 +608,11 @@ void Encoder::encode_frame(FrameSink& sink) {
         }
     }
     rate_loop_.run(frame_budget(average_bits, fixed_bits + kAlignSlack));
+    for (int e = 0; e < layout_.count; ++e) {
+        if (predicts(elements[e])) {
+            update_predictors(elements[e]);
+        }
+    }
 
     BitWriter out(frame_buffer_.data(), frame_buffer_.size());
     for (int e = 0; e < layout_.count; ++e) {

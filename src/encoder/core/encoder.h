@@ -20,6 +20,7 @@
 #include "core/channel_config.h"
 #include "core/ics.h"
 #include "core/mdct.h"
+#include "core/prediction.h"
 #include "core/psycho.h"
 #include "core/rate_loop.h"
 #include "core/syntax_writer.h"
@@ -94,6 +95,9 @@ private:
     void analyze_channel(Channel& ch, WindowSequence sequence, WindowShape shape);
     void choose_windows(const ChannelElement& element);
     void group_and_layout(int first, int count, int long_max_sfb);
+    bool predicts(const ChannelElement& element) const;
+    void predict_element(const ChannelElement& element);
+    void update_predictors(const ChannelElement& element);
     int prepare_element(const ChannelElement& element);  // returns its fixed bits
     void write_element(BitWriter& out, const ChannelElement& element);
     void decide_stereo(Ics& left, Ics& right, StereoMask& mask);

@@ -57,6 +57,13 @@ struct Ics {
     int section_count[kNumShortWindows] = {};
     int quantized[kFrameLength] = {};
 
+    // Main-profile prediction (long windows): predictor_data_present, the reset group it
+    // announces (1..30) and prediction_used per band. A predicted band is never noise-
+    // substituted or intensity coded: its decoder-side value must be known to the encoder.
+    bool prediction_present = false;
+    int prediction_reset = 0;
+    std::uint8_t predicted[kMaxCodingBands] = {};
+
     bool is_short() const { return sequence == WindowSequence::kEightShort; }
 
     // Fills group geometry and band_start/band_width from the layout and the grouping.

@@ -1,7 +1,10 @@
 #include "core/syntax_writer.h"
 
+#include <algorithm>
+
 #include "core/block_switch.h"
 #include "core/huffman.h"
+#include "core/prediction.h"
 
 namespace brevix::aac {
 namespace {
@@ -18,7 +21,14 @@ void write_ics_info(BitWriter& out, const Ics& ics) {
         out.put(grouping_bits(ics.group_length, ics.group_count), 7);
     } else {
         out.put(static_cast<std::uint32_t>(ics.max_sfb), 6);
-        out.put(0, 1);  // no prediction data (Main profile predictors stay unused)
+        out.put(ics.prediction_present ? 1 : 0, 1);
+        if (ics.prediction_present) {
+            out.put(1, 1);  // predictor_reset, every frame with predictor data
+            out.put(static_cast<std::uint32_t>(ics.prediction_reset), 5);
+            for (int b = 0; b < std::min(ics.max_sfb, kPredictionBands); ++b) {
+                out.put(ics.predicted[b], 1);
+            }
+        }
     }
 }
 
@@ -119,7 +129,12 @@ int scalefactor_data_bits(const Ics& ics) {
 }
 
 int ics_info_bits(const Ics& ics) {
-    return ics.is_short() ? 1 + 2 + 1 + 4 + 7 : 1 + 2 + 1 + 6 + 1;
+    if (ics.is_short()) {
+        return 1 + 2 + 1 + 4 + 7;
+    }
+    const int prediction =
+        ics.prediction_present ? 1 + 5 + std::min(ics.max_sfb, kPredictionBands) : 0;
+    return 1 + 2 + 1 + 6 + 1 + prediction;
 }
 
 int sce_fixed_bits(const Ics& ics) {
