@@ -514,7 +514,6 @@ void Encoder::choose_windows(const ChannelElement& element) {
         analyze_channel(*channels_[static_cast<std::size_t>(c)], sequence, shape);
     }
     group_and_layout(first, count, long_max_sfb_);
-    mark_bands(first, count, substitute_noise_);
 }
 
 bool Encoder::predicts(const ChannelElement& element) const {
@@ -586,6 +585,10 @@ void Encoder::encode_frame(FrameSink& sink) {
         choose_windows(elements[e]);
         if (predicts(elements[e])) {
             predict_element(elements[e]);
+        }
+        if (elements[e].id != ElementId::kLfe) {
+            // After the prediction: bands it serves are never substituted.
+            mark_bands(elements[e].first, elements[e].channels(), substitute_noise_);
         }
         fixed_bits += prepare_element(elements[e]);
     }

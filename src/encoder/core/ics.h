@@ -45,8 +45,6 @@ struct Ics {
     std::uint8_t fixed_book[kMaxCodingBands] = {};
     std::uint8_t may_substitute[kMaxCodingBands] = {};
     float output_energy[kMaxCodingBands] = {};
-    // Bands the predictor serves (never substituted nor coded as intensity).
-    std::uint8_t predicted[kMaxCodingBands] = {};
 
     // Quantiser results.
     int global_gain = 0;
