@@ -85,17 +85,18 @@ void print_streams(const std::vector<Row>& rows) {
 // speed ratio over all clips (ffmpeg's CPU time over ours), as measured and without the
 // time each program needs to start and stop.
 void print_summary(const std::vector<Row>& rows, const Startup& startup) {
-    std::printf("\nSummary per rate (bw: lowest over the clips; holes: mean)\n");
-    std::printf("%2s %7s %9s %11s %13s %9s %11s %8s %8s %7s %7s %8s %13s\n", "ch", "rate",
+    std::printf("\nSummary per rate (means over the clips)\n");
+    std::printf("%2s %7s %9s %11s %13s %9s %11s %8s %8s %6s %7s %7s %8s %13s\n", "ch", "rate",
                 "ours NMR", "ffmpeg NMR", "ours<=ffmpeg", "ours w5%", "ffmpeg w5%", "ours bw",
-                "ffm bw", "ours h%", "ffm h%", "speedup", "w/o start-up");
+                "ffm bw", "bw>=", "ours h%", "ffm h%", "speedup", "w/o start-up");
     for (const auto& entry : startup) {
         const int channels = entry.first.first;
         const int rate = entry.first.second;
         double nmr[2] = {}, worst[2] = {}, cpu[2] = {}, steady[2] = {}, holes[2] = {};
-        double bandwidth[2] = {1e9, 1e9};
+        double bandwidth[2] = {};
         int clips = 0;
         int at_least_as_good = 0;
+        int wide_enough = 0;
         for (const Row& r : rows) {
             if (r.rate != rate || r.channels != channels || !complete(r)) {
                 continue;
@@ -106,7 +107,7 @@ void print_summary(const std::vector<Row>& rows, const Startup& startup) {
                 nmr[i] += e.coding.nmr.mean_db;
                 worst[i] += e.coding.nmr.worst_db;
                 holes[i] += e.coding.holes;
-                bandwidth[i] = std::min(bandwidth[i], e.coding.bandwidth_hz);
+                bandwidth[i] += e.coding.bandwidth_hz;
                 cpu[i] += e.best.cpu_seconds;
                 const EncoderRun& blank = entry.second[i];
                 steady[i] += std::max(
@@ -114,6 +115,8 @@ void print_summary(const std::vector<Row>& rows, const Startup& startup) {
             }
             at_least_as_good +=
                 r.encoders[0].coding.nmr.mean_db <= r.encoders[1].coding.nmr.mean_db ? 1 : 0;
+            wide_enough +=
+                r.encoders[0].coding.bandwidth_hz >= r.encoders[1].coding.bandwidth_hz ? 1 : 0;
         }
         if (clips == 0) {
             continue;
