@@ -81,9 +81,9 @@ void print_streams(const std::vector<Row>& rows) {
 }
 
 // Per channel count and rate: mean NMR of each encoder, on how many clips ours is at
-// least as good, the lowest bandwidth and the mean hole share over the clips, and the
-// speed ratio over all clips (ffmpeg's CPU time over ours), as measured and without the
-// time each program needs to start and stop.
+// least as good, the mean bandwidth (and on how many clips ours reaches ffmpeg's) and
+// hole share over the clips, and the speed ratio over all clips (ffmpeg's CPU time over
+// ours), as measured and without the time each program needs to start and stop.
 void print_summary(const std::vector<Row>& rows, const Startup& startup) {
     std::printf("\nSummary per rate (means over the clips)\n");
     std::printf("%2s %7s %9s %11s %13s %9s %11s %8s %8s %6s %7s %7s %8s %13s\n", "ch", "rate",
