@@ -122,12 +122,12 @@ void print_summary(const std::vector<Row>& rows, const Startup& startup) {
             continue;
         }
         std::printf(
-            "%2d %7d %9.2f %11.2f %10d/%-2d %9.2f %11.2f %8.2f %8.2f %7.2f %7.2f %7.2fx "
-            "%12.2fx\n",
+            "%2d %7d %9.2f %11.2f %10d/%-2d %9.2f %11.2f %8.2f %8.2f %3d/%-2d %7.2f %7.2f "
+            "%7.2fx %12.2fx\n",
             channels, rate, nmr[0] / clips, nmr[1] / clips, at_least_as_good, clips,
-            worst[0] / clips, worst[1] / clips, bandwidth[0] / 1000.0, bandwidth[1] / 1000.0,
-            100.0 * holes[0] / clips, 100.0 * holes[1] / clips, cpu[1] / cpu[0],
-            steady[1] / steady[0]);
+            worst[0] / clips, worst[1] / clips, bandwidth[0] / 1000.0 / clips,
+            bandwidth[1] / 1000.0 / clips, wide_enough, clips, 100.0 * holes[0] / clips,
+            100.0 * holes[1] / clips, cpu[1] / cpu[0], steady[1] / steady[0]);
     }
 }
 
