@@ -428,18 +428,28 @@ Stereo panned_mix(double seconds) {
     return out;
 }
 
-Clip finish(const std::string& name, const std::string& description, Stereo&& s) {
+// Scales to a peak of -1 dBFS; `mono` keeps the sum of both sides only.
+Clip finish(const std::string& name, const std::string& description, Stereo&& s,
+            bool mono = false) {
+    if (mono) {
+        for (std::size_t i = 0; i < s.left.size(); ++i) {
+            s.left[i] += s.right[i];
+        }
+    }
     double peak = 1e-9;
     for (std::size_t i = 0; i < s.left.size(); ++i) {
-        peak = std::max({peak, std::fabs(s.left[i]), std::fabs(s.right[i])});
+        peak = std::max({peak, std::fabs(s.left[i]), mono ? 0.0 : std::fabs(s.right[i])});
     }
     Clip clip;
     clip.name = name;
     clip.description = description;
     clip.sample_rate = kRate;
+    clip.channels.resize(mono ? 1 : 2);
     for (std::size_t i = 0; i < s.left.size(); ++i) {
-        clip.left.push_back(static_cast<float>(s.left[i] * kPeak / peak));
-        clip.right.push_back(static_cast<float>(s.right[i] * kPeak / peak));
+        clip.channels[0].push_back(static_cast<float>(s.left[i] * kPeak / peak));
+        if (!mono) {
+            clip.channels[1].push_back(static_cast<float>(s.right[i] * kPeak / peak));
+        }
     }
     return clip;
 }
@@ -447,7 +457,12 @@ Clip finish(const std::string& name, const std::string& description, Stereo&& s)
 }  // namespace
 
 std::vector<std::string> clip_names() {
-    return {"chords", "transients", "pink_noise", "speech", "panned_mix"};
+    return {"chords",     "transients",  "pink_noise", "speech",
+            "panned_mix", "speech_mono", "mix_mono"};
+}
+
+bool is_mono_clip(const std::string& name) {
+    return name.size() > 5 && name.compare(name.size() - 5, 5, "_mono") == 0;
 }
 
 Clip make_clip(const std::string& name, double seconds) {
@@ -465,6 +480,12 @@ Clip make_clip(const std::string& name, double seconds) {
     }
     if (name == "panned_mix") {
         return finish(name, "bass, guitar, pad and drums across the image", panned_mix(seconds));
+    }
+    if (name == "speech_mono") {
+        return finish(name, "the speech clip as one channel", speech(seconds), true);
+    }
+    if (name == "mix_mono") {
+        return finish(name, "the panned mix as one channel", panned_mix(seconds), true);
     }
     throw std::invalid_argument("unknown clip '" + name + "'");
 }

@@ -12,16 +12,19 @@ struct Clip {
     std::string name;
     std::string description;
     int sample_rate = 44100;
-    std::vector<float> left;  // -1..1, peak at -1 dBFS
-    std::vector<float> right;
-    double seconds() const { return static_cast<double>(left.size()) / sample_rate; }
+    std::vector<std::vector<float>> channels;  // left, right (or one); -1..1, peak -1 dBFS
+    double seconds() const {
+        return channels.empty() ? 0.0 : static_cast<double>(channels[0].size()) / sample_rate;
+    }
 };
 
-// Names of the clips make_clip() knows, in table order.
+// Names of the clips make_clip() knows, in table order: the stereo ones, then the mono
+// ones (whose names end in "_mono").
 std::vector<std::string> clip_names();
+bool is_mono_clip(const std::string& name);
 
-// Generates the named clip, `seconds` long, stereo at 44.1 kHz. Throws
-// std::invalid_argument for an unknown name.
+// Generates the named clip, `seconds` long at 44.1 kHz. Throws std::invalid_argument for
+// an unknown name.
 Clip make_clip(const std::string& name, double seconds);
 
 }  // namespace brevix::bench

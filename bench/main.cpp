@@ -1,7 +1,9 @@
 // aac_bench: codes generated clips with our encoder and with ffmpeg's native AAC encoder
 // at the same bit rates, decodes both with the same decoder (ffmpeg) and prints quality
-// (noise-to-mask ratio), actual bit rate, speed and peak memory side by side.
-// See README.md for the measure and how to read the table.
+// (noise-to-mask ratio, bandwidth, spectral holes, pre-echo), the coding tools each
+// stream uses, actual bit rate, speed and peak memory side by side; then what TNS and
+// Main-profile prediction bring, by coding with our core in-process with the tool on and
+// off. See README.md for the measures and how to read the tables.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -18,7 +20,12 @@
 
 #include "bench/child_process.h"
 #include "bench/clips.h"
+#include "bench/core_encode.h"
 #include "bench/nmr.h"
+#include "bench/report.h"
+#include "bench/spectral_measures.h"
+#include "bench/stream_reader.h"
+#include "bench/stream_stats.h"
 #include "bench/temp_folder.h"
 #include "bench/wav_file.h"
 
@@ -31,8 +38,11 @@ constexpr int kMaxLag = 8192;  // encoder plus decoder delay is far below this
 
 struct Options {
     double seconds = 20.0;
-    int runs = 3;
-    std::vector<int> rates = {64000, 96000, 128000};
+    int runs = 1;
+    // Every rate the front end passes: 32, 40, 48, 56, 64, 81 and 128 kbit/s a channel.
+    std::vector<int> rates = {64000, 80000, 96000, 112000, 128000, 162000, 256000};
+    std::vector<int> mono_rates = {32000, 40000, 48000, 56000, 64000, 81000, 128000};
+    std::vector<int> tool_rates = {64000, 128000};  // stereo totals of the on/off trials
     std::vector<std::string> clips = clip_names();
     std::string keep;  // folder to keep the files in; empty: a temporary folder
     std::string mp4 = MP4_BINARY;
@@ -46,9 +56,15 @@ void usage() {
     std::printf(
         "Usage: aac_bench [options]\n"
         "  --seconds S        clip length (default 20)\n"
-        "  --runs N           timed runs per encoding, best counts (default 3)\n"
-        "  --rates R1,R2      total stereo bit rates (default 64000,96000,128000)\n"
-        "  --clips A,B        subset of: chords,transients,pink_noise,speech,panned_mix\n"
+        "  --runs N           timed runs per encoding, best counts (default 1)\n"
+        "  --rates R1,R2      total bit rates of the stereo clips\n"
+        "                     (default 64000,80000,96000,112000,128000,162000,256000)\n"
+        "  --mono-rates R1,R2 bit rates of the mono clips\n"
+        "                     (default 32000,40000,48000,56000,64000,81000,128000)\n"
+        "  --tool-rates R1,R2 stereo totals of the TNS and prediction on/off trials (default\n"
+        "                     64000,128000; mono clips at half); empty: no trials\n"
+        "  --clips A,B        subset of: chords,transients,pink_noise,speech,panned_mix,\n"
+        "                     speech_mono,mix_mono\n"
         "  --keep DIR         keep WAV and AAC files in DIR\n"
         "  --mp4 PATH         our encoder (default: the one built with this benchmark)\n"
         "  --ffmpeg PATH      ffmpeg program (default: ffmpeg from PATH)\n"
@@ -93,10 +109,12 @@ Options parse(int argc, char** argv) {
             o.seconds = number(arg, value());
         } else if (arg == "--runs") {
             o.runs = std::clamp(static_cast<int>(number(arg, value())), 1, 100);
-        } else if (arg == "--rates") {
-            o.rates.clear();
+        } else if (arg == "--rates" || arg == "--mono-rates" || arg == "--tool-rates") {
+            std::vector<int>& rates =
+                arg == "--rates" ? o.rates : (arg == "--mono-rates" ? o.mono_rates : o.tool_rates);
+            rates.clear();
             for (const std::string& r : split(value())) {
-                o.rates.push_back(static_cast<int>(number(arg, r)));
+                rates.push_back(static_cast<int>(number(arg, r)));
             }
         } else if (arg == "--clips") {
             o.clips = split(value());
@@ -125,22 +143,23 @@ Options parse(int argc, char** argv) {
             throw std::invalid_argument("unknown clip '" + clip + "'");
         }
     }
-    for (int rate : o.rates) {
-        if (rate < 16000 || rate > 512000) {
-            throw std::invalid_argument("rates must be 16000..512000 bits/s");
+    for (const std::vector<int>* rates : {&o.rates, &o.mono_rates, &o.tool_rates}) {
+        for (int rate : *rates) {
+            if (rate < 16000 || rate > 512000) {
+                throw std::invalid_argument("rates must be 16000..512000 bits/s");
+            }
         }
     }
     return o;
 }
 
-// Writes 16-bit stereo PCM and returns the samples as written (16-bit scale), which is
-// what both encoders see and what the decoded output is compared with.
-std::vector<std::vector<float>> write_wav(const std::string& path, const Clip& clip) {
-    const std::vector<std::vector<float>> channels = {clip.left, clip.right};
-    if (!wav::write_file(path, wav::file(channels, clip.sample_rate))) {
+// Writes 16-bit PCM and returns the samples as written (16-bit scale), which is what both
+// encoders see and what the decoded output is compared with.
+Channels write_wav(const std::string& path, const Clip& clip) {
+    if (!wav::write_file(path, wav::file(clip.channels, clip.sample_rate))) {
         throw std::runtime_error("cannot write " + path);
     }
-    std::vector<std::vector<float>> written = channels;
+    Channels written = clip.channels;
     for (auto& channel : written) {
         for (float& v : channel) {
             v = static_cast<float>(wav::quantize(v, 16));
@@ -148,21 +167,6 @@ std::vector<std::vector<float>> write_wav(const std::string& path, const Clip& c
     }
     return written;
 }
-
-struct EncoderRun {
-    EncoderRun(std::string n, std::vector<std::string> a, std::string out)
-        : name(std::move(n)), argv(std::move(a)), output(std::move(out)) {}
-    std::string name;
-    std::vector<std::string> argv;
-    std::string output;  // the stream it writes
-    ChildRun best;       // fastest CPU and wall time, largest memory of all runs
-    bool failed = false;
-    double kbps = 0.0;
-    NmrSummary nmr;
-    std::vector<double> band_db;  // per band: dB of the mean noise/mask ratio
-    double snr = 0.0;
-    int lag = 0;
-};
 
 void time_runs(Launcher& launcher, std::vector<EncoderRun>& encoders, int runs) {
     for (EncoderRun& e : encoders) {
@@ -186,138 +190,93 @@ void time_runs(Launcher& launcher, std::vector<EncoderRun>& encoders, int runs) 
 }
 
 // Decodes with ffmpeg to 32-bit float, returned per channel in 16-bit scale.
-std::vector<std::vector<float>> decode(const Options& o, const std::string& path) {
-    const ChildRun run = run_child(
-        {o.ffmpeg, "-nostdin", "-v", "error", "-i", path, "-f", "f32le", "-ac", "2", "-"}, true);
+Channels decode(const Options& o, const std::string& path, std::size_t channels) {
+    const ChildRun run = run_child({o.ffmpeg, "-nostdin", "-v", "error", "-i", path, "-f", "f32le",
+                                    "-ac", std::to_string(channels), "-"},
+                                   true);
     if (!run.ok()) {
         throw std::runtime_error("ffmpeg cannot decode " + path + ": " + run.err);
     }
-    std::vector<std::vector<float>> channels(2);
+    Channels decoded(channels);
     const std::size_t count = run.out.size() / sizeof(float);
     for (std::size_t i = 0; i < count; ++i) {
         float v;
         std::memcpy(&v, run.out.data() + i * sizeof(float), sizeof v);
-        channels[i % 2].push_back(v * 32768.0f);
+        decoded[i % channels].push_back(v * 32768.0f);
     }
-    return channels;
+    return decoded;
 }
 
-void measure_quality(const Options& o, const NmrMeter& meter,
-                     const std::vector<std::vector<float>>& source,
-                     const std::vector<MaskingCurve>& masks, const std::string& output,
-                     EncoderRun& e) {
-    const std::vector<std::vector<float>> decoded = decode(o, output);
-    std::vector<float> source_mix(source[0].size());
-    std::vector<float> decoded_mix(decoded[0].size());
-    for (std::size_t i = 0; i < source_mix.size(); ++i) {
-        source_mix[i] = source[0][i] + source[1][i];
-    }
-    for (std::size_t i = 0; i < decoded_mix.size(); ++i) {
-        decoded_mix[i] = decoded[0][i] + decoded[1][i];
-    }
-    // One lag for both channels: an encoder delays them equally.
-    e.lag = find_lag(source_mix, decoded_mix, kMaxLag);
-    std::vector<std::vector<double>> ratios;
-    std::vector<double> band_sums(static_cast<std::size_t>(meter.band_count()), 0.0);
-    e.snr = 0.0;
-    for (std::size_t c = 0; c < 2; ++c) {
-        ratios.push_back(meter.noise_to_mask(source[c], masks[c], decoded[c], e.lag, &band_sums));
-        e.snr += 0.5 * snr_db(source[c], decoded[c], e.lag);
-    }
-    e.nmr = summarize(ratios);
-    if (!o.keep.empty()) {
-        // Per-frame figures next to the kept stream, for a closer look at bad moments.
-        std::ofstream frames(output + ".nmr.txt");
-        frames << "# frame  start_s  nmr_left_db  nmr_right_db\n";
-        for (std::size_t f = 0; f < ratios[0].size(); ++f) {
-            frames << f << ' ' << static_cast<double>(f * NmrMeter::kHop) / 44100.0 << ' '
-                   << 10.0 * std::log10(ratios[0][f] + 1e-30) << ' '
-                   << 10.0 * std::log10(ratios[1][f] + 1e-30) << '\n';
+// A clip with what every coding of it is compared with.
+struct Source {
+    Source(const Clip& c, Channels written)
+        : clip(c), samples(std::move(written)), meter(c.sample_rate) {
+        for (const std::vector<float>& channel : samples) {
+            masks.push_back(meter.masking(channel));
         }
+        onsets = find_onsets(samples, c.sample_rate);
     }
-    const double count = 2.0 * static_cast<double>(std::max<std::size_t>(1, ratios[0].size()));
-    for (double sum : band_sums) {
-        e.band_db.push_back(10.0 * std::log10(sum / count + 1e-30));
-    }
-}
-
-struct Row {
-    std::string clip;
-    int rate;
-    std::vector<EncoderRun> encoders;
-    double seconds;
+    const Clip& clip;
+    Channels samples;
+    NmrMeter meter;
+    std::vector<MaskingCurve> masks;
+    std::vector<std::size_t> onsets;
 };
 
-void print_bands(const std::vector<Row>& rows, const NmrMeter& meter) {
-    for (const Row& r : rows) {
-        if (r.encoders[0].failed || r.encoders[1].failed) {
-            continue;
+// Decodes `stream` into `decoded`, aligns it with the source, reads the stream and
+// measures all of Coding but the hole share (which needs ffmpeg's bandwidth).
+Coding measure(const Options& o, const Source& src, const std::string& stream, Channels& decoded) {
+    Coding c;
+    const std::size_t channels = src.samples.size();
+    c.kbps = static_cast<double>(fs::file_size(stream)) * 8.0 / src.clip.seconds() / 1000.0;
+    decoded = decode(o, stream, channels);
+    std::vector<float> source_mix(src.samples[0].size(), 0.0f);
+    std::vector<float> decoded_mix(decoded[0].size(), 0.0f);
+    for (std::size_t ch = 0; ch < channels; ++ch) {
+        for (std::size_t i = 0; i < source_mix.size(); ++i) {
+            source_mix[i] += src.samples[ch][i];
         }
-        std::printf("\n%s at %d: NMR per band (dB), ours / ffmpeg\n", r.clip.c_str(), r.rate);
-        for (int b = 0; b < meter.band_count(); ++b) {
-            const std::size_t i = static_cast<std::size_t>(b);
-            std::printf("%7.0f Hz %7.1f %7.1f%s", meter.band_centre_hz(b), r.encoders[0].band_db[i],
-                        r.encoders[1].band_db[i], b % 3 == 2 ? "\n" : "   |");
-        }
-        std::printf("\n");
-    }
-}
-
-void print_rows(const std::vector<Row>& rows) {
-    std::printf("\n%-11s %7s %-7s %7s %8s %8s %7s %8s %8s %7s %6s\n", "clip", "rate", "encoder",
-                "kb/s", "NMR dB", "worst5%", "SNR dB", "xRT cpu", "xRT wall", "peakMB", "lag");
-    for (const Row& r : rows) {
-        for (const EncoderRun& e : r.encoders) {
-            if (e.failed) {
-                std::printf("%-11s %7d %-7s  failed\n", r.clip.c_str(), r.rate, e.name.c_str());
-                continue;
-            }
-            std::printf("%-11s %7d %-7s %7.1f %8.2f %8.2f %7.2f %8.1f %8.1f %7.1f %6d\n",
-                        r.clip.c_str(), r.rate, e.name.c_str(), e.kbps, e.nmr.mean_db,
-                        e.nmr.worst_db, e.snr, r.seconds / e.best.cpu_seconds,
-                        r.seconds / e.best.wall_seconds,
-                        static_cast<double>(e.best.peak_rss_kb) / 1024.0, e.lag);
+        for (std::size_t i = 0; i < decoded_mix.size() && i < decoded[ch].size(); ++i) {
+            decoded_mix[i] += decoded[ch][i];
         }
     }
-}
-
-// Per rate: mean NMR of each encoder, on how many clips ours is at least as good, and
-// the speed ratio over all clips (ffmpeg's CPU time over ours), as measured and without
-// the time each program needs to start and stop (`startup`, measured on one frame).
-void print_summary(const std::vector<Row>& rows, const std::vector<int>& rates,
-                   const std::map<int, std::vector<EncoderRun>>& startup) {
-    std::printf("\n%7s %9s %11s %13s %9s %11s %9s %15s\n", "rate", "ours NMR", "ffmpeg NMR",
-                "ours<=ffmpeg", "ours w5%", "ffmpeg w5%", "speedup", "w/o start-up");
-    for (int rate : rates) {
-        double nmr[2] = {};
-        double worst[2] = {};
-        double cpu[2] = {};
-        double steady[2] = {};
-        int clips = 0;
-        int at_least_as_good = 0;
-        for (const Row& r : rows) {
-            if (r.rate != rate || r.encoders[0].failed || r.encoders[1].failed) {
-                continue;
-            }
-            ++clips;
-            for (std::size_t i = 0; i < 2; ++i) {
-                const EncoderRun& e = r.encoders[i];
-                nmr[i] += e.nmr.mean_db;
-                worst[i] += e.nmr.worst_db;
-                cpu[i] += e.best.cpu_seconds;
-                const EncoderRun& blank = startup.at(rate)[i];
-                steady[i] += std::max(
-                    1e-3, e.best.cpu_seconds - (blank.failed ? 0.0 : blank.best.cpu_seconds));
-            }
-            at_least_as_good += r.encoders[0].nmr.mean_db <= r.encoders[1].nmr.mean_db ? 1 : 0;
-        }
-        if (clips == 0) {
-            continue;
-        }
-        std::printf("%7d %9.2f %11.2f %10d/%-2d %9.2f %11.2f %8.2fx %14.2fx\n", rate,
-                    nmr[0] / clips, nmr[1] / clips, at_least_as_good, clips, worst[0] / clips,
-                    worst[1] / clips, cpu[1] / cpu[0], steady[1] / steady[0]);
+    // One lag for every channel: an encoder delays them equally.
+    c.lag = find_lag(source_mix, decoded_mix, kMaxLag);
+    const AacStream parsed = read_adts_file(stream);
+    c.tools = tool_use(parsed);
+    std::vector<std::vector<double>> ratios, wave_ratios;
+    std::vector<double> band_sums(static_cast<std::size_t>(src.meter.band_count()), 0.0);
+    for (std::size_t ch = 0; ch < channels; ++ch) {
+        const std::vector<std::uint8_t> cells = substituted_cells(
+            parsed, static_cast<int>(ch), src.meter, src.masks[ch].frames(), c.lag);
+        ratios.push_back(src.meter.noise_to_mask(src.samples[ch], src.masks[ch], decoded[ch], c.lag,
+                                                 &band_sums, &cells));
+        wave_ratios.push_back(
+            src.meter.noise_to_mask(src.samples[ch], src.masks[ch], decoded[ch], c.lag));
+        c.snr += snr_db(src.samples[ch], decoded[ch], c.lag) / static_cast<double>(channels);
     }
+    c.nmr = summarize(ratios);
+    c.wave_nmr = summarize(wave_ratios);
+    const double count = static_cast<double>(channels) *
+                         static_cast<double>(std::max<std::size_t>(1, ratios[0].size()));
+    for (double sum : band_sums) {
+        c.band_db.push_back(10.0 * std::log10(sum / count + 1e-30));
+    }
+    c.bandwidth_hz = decoded_bandwidth_hz(src.samples, decoded, c.lag, src.clip.sample_rate);
+    c.pre_echo = pre_echo(src.samples, decoded, c.lag, src.onsets, src.clip.sample_rate);
+    if (!o.keep.empty()) {
+        // Per-frame figures next to the kept stream, for a closer look at bad moments.
+        std::ofstream frames(stream + ".nmr.txt");
+        frames << "# frame  start_s  nmr_db per channel (substituted bands by energy)\n";
+        for (std::size_t f = 0; f < ratios[0].size(); ++f) {
+            frames << f << ' ' << static_cast<double>(f * NmrMeter::kHop) / src.clip.sample_rate;
+            for (const std::vector<double>& r : ratios) {
+                frames << ' ' << 10.0 * std::log10(r[f] + 1e-30);
+            }
+            frames << '\n';
+        }
+    }
+    return c;
 }
 
 // Both encoders of one row, coding `wav` at `rate` into `tag`_ours.aac / _ffmpeg.aac.
@@ -340,54 +299,138 @@ std::vector<EncoderRun> encoders_for(const Options& o, const TempFolder& dir,
     return encoders;
 }
 
+// Codes the source with our core in this process (constant rate, as the mp4 program
+// with -c) and measures the result.
+Coding code_in_process(const Options& o, const TempFolder& dir, const Source& src,
+                       const aac::EncoderConfig& config, const std::string& tag) {
+    const std::string path = dir.file(tag + ".aac");
+    if (!wav::write_file(path, encode_adts(config, src.samples))) {
+        throw std::runtime_error("cannot write " + path);
+    }
+    Channels decoded;
+    return measure(o, src, path, decoded);
+}
+
+// The TNS trials on clips with onsets (LC profile) and the prediction trials on tonal
+// clips (Main profile): our core with the tool on and off at the same rate.
+void run_trials(const Options& o, const TempFolder& dir, const Source& src,
+                std::vector<ToolTrial>& tns, std::vector<ToolTrial>& prediction) {
+    const std::string& name = src.clip.name;
+    const bool onsets = name == "transients" || name == "speech" || name == "speech_mono";
+    const bool tonal = name == "chords" || name == "panned_mix" || name == "mix_mono";
+    if (!onsets && !tonal) {
+        return;
+    }
+    for (int stereo_rate : o.tool_rates) {
+        const int channels = static_cast<int>(src.samples.size());
+        aac::EncoderConfig config;
+        config.sample_rate = src.clip.sample_rate;
+        config.channels = channels;
+        config.bit_rate = stereo_rate * channels / 2;
+        const std::string tag = name + "_" + std::to_string(config.bit_rate);
+        std::fprintf(stderr, "%s at %d, %s on and off ...\n", name.c_str(), config.bit_rate,
+                     onsets ? "TNS" : "prediction");
+        ToolTrial t{name, config.bit_rate, {}, {}, nullptr};
+        if (onsets) {
+            t.on = code_in_process(o, dir, src, config, tag + "_tns_on");
+            config.tools.tns = false;
+            t.off = code_in_process(o, dir, src, config, tag + "_tns_off");
+            tns.push_back(std::move(t));
+        } else {
+            config.profile = aac::Profile::kMain;
+            t.on = code_in_process(o, dir, src, config, tag + "_main_prediction_on");
+            config.tools.prediction = false;
+            t.off = code_in_process(o, dir, src, config, tag + "_main_prediction_off");
+            prediction.push_back(std::move(t));
+        }
+    }
+}
+
+// ffmpeg's coding of the trial's clip at its rate, from the rows.
+void link_ffmpeg(const std::vector<Row>& rows, std::vector<ToolTrial>& trials) {
+    for (ToolTrial& t : trials) {
+        for (const Row& r : rows) {
+            if (r.clip == t.clip && r.rate == t.rate && !r.encoders[1].failed) {
+                t.ffmpeg = &r.encoders[1].coding;
+            }
+        }
+    }
+}
+
 int run(Launcher& launcher, const Options& o) {
     if (!program_available(o.ffmpeg)) {
         throw std::runtime_error("ffmpeg is needed as reference encoder and decoder");
     }
     const TempFolder dir = o.keep.empty() ? TempFolder() : TempFolder(o.keep);
     // What each program costs to start and stop: a clip of one frame of silence.
-    Clip blank;
-    blank.left.assign(1024, 0.0f);
-    blank.right.assign(1024, 0.0f);
-    const std::string blank_wav = dir.file("startup.wav");
-    write_wav(blank_wav, blank);
-    std::map<int, std::vector<EncoderRun>> startup;
-    for (int rate : o.rates) {
-        startup[rate] = encoders_for(o, dir, blank_wav, "startup", rate);
-        time_runs(launcher, startup[rate], o.runs);
+    Startup startup;
+    for (const int channels : {1, 2}) {
+        const bool used = std::any_of(o.clips.begin(), o.clips.end(), [&](const std::string& c) {
+            return is_mono_clip(c) == (channels == 1);
+        });
+        if (!used) {
+            continue;
+        }
+        Clip blank;
+        blank.channels.assign(static_cast<std::size_t>(channels), std::vector<float>(1024, 0.0f));
+        const std::string tag = "startup_" + std::to_string(channels);
+        const std::string blank_wav = dir.file(tag + ".wav");
+        write_wav(blank_wav, blank);
+        for (int rate : channels == 1 ? o.mono_rates : o.rates) {
+            std::vector<EncoderRun>& runs = startup[{channels, rate}];
+            runs = encoders_for(o, dir, blank_wav, tag, rate);
+            time_runs(launcher, runs, o.runs);
+        }
     }
 
     std::vector<Row> rows;
+    std::vector<ToolTrial> tns, prediction;
     for (const std::string& name : o.clips) {
         const Clip clip = make_clip(name, o.seconds);
         const std::string wav = dir.file(name + ".wav");
-        const std::vector<std::vector<float>> source = write_wav(wav, clip);
-        const NmrMeter meter(clip.sample_rate);
-        const std::vector<MaskingCurve> masks = {meter.masking(source[0]),
-                                                 meter.masking(source[1])};
-        for (int rate : o.rates) {
+        const Source src(clip, write_wav(wav, clip));
+        const int channels = static_cast<int>(clip.channels.size());
+        for (int rate : channels == 1 ? o.mono_rates : o.rates) {
             std::fprintf(stderr, "%s at %d ...\n", name.c_str(), rate);
             const std::string tag = name + "_" + std::to_string(rate);
-            Row row{name, rate, encoders_for(o, dir, wav, tag, rate), clip.seconds()};
+            Row row{name, channels, rate, encoders_for(o, dir, wav, tag, rate), clip.seconds()};
             time_runs(launcher, row.encoders, o.runs);
-            for (EncoderRun& e : row.encoders) {
-                if (e.failed) {
-                    continue;
+            Channels decoded[2];
+            for (std::size_t i = 0; i < 2; ++i) {
+                EncoderRun& e = row.encoders[i];
+                try {
+                    e.coding = e.failed ? Coding() : measure(o, src, e.output, decoded[i]);
+                } catch (const std::exception& error) {
+                    std::fprintf(stderr, "%s: %s\n", e.name.c_str(), error.what());
+                    e.failed = true;
                 }
-                e.kbps =
-                    static_cast<double>(fs::file_size(e.output)) * 8.0 / clip.seconds() / 1000.0;
-                measure_quality(o, meter, source, masks, e.output, e);
+            }
+            // Holes are counted up to the bandwidth ffmpeg's decoding reaches.
+            for (std::size_t i = 0; i < 2 && !row.encoders[1].failed; ++i) {
+                Coding& c = row.encoders[i].coding;
+                c.holes = row.encoders[i].failed
+                              ? 0.0
+                              : hole_share(src.samples, decoded[i], c.lag, clip.sample_rate,
+                                           row.encoders[1].coding.bandwidth_hz);
             }
             rows.push_back(std::move(row));
         }
+        run_trials(o, dir, src, tns, prediction);
     }
-    std::printf("Clips: %.1f s stereo 44.1 kHz; best of %d runs; NMR lower is better.\n", o.seconds,
-                o.runs);
+    link_ffmpeg(rows, tns);
+    link_ffmpeg(rows, prediction);
+    std::printf(
+        "Clips: %.1f s at 44.1 kHz (mono clips: *_mono); best of %d runs; NMR lower is "
+        "better.\n",
+        o.seconds, o.runs);
     if (o.bands) {
         print_bands(rows, NmrMeter(44100));
     }
-    print_rows(rows);
-    print_summary(rows, o.rates, startup);
+    print_quality(rows);
+    print_streams(rows);
+    print_summary(rows, startup);
+    print_tns_trials(tns);
+    print_prediction_trials(prediction);
     return 0;
 }
 

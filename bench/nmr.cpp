@@ -17,13 +17,6 @@ double bark(double hz) {
     return 13.0 * std::atan(0.00076 * hz) + 3.5 * std::atan((hz / 7500.0) * (hz / 7500.0));
 }
 
-// Threshold in quiet in dB SPL (Terhardt).
-double quiet_db(double hz) {
-    const double khz = std::max(hz, 20.0) / 1000.0;
-    return 3.64 * std::pow(khz, -0.8) - 6.5 * std::exp(-0.6 * (khz - 3.3) * (khz - 3.3)) +
-           1e-3 * std::pow(khz, 4.0);
-}
-
 // Schroeder's spreading function in dB, `dz` = maskee minus masker in Bark: shallow
 // towards higher frequencies, steep towards lower ones, 0 dB at dz = 0.
 double spreading_db(double dz) {
@@ -62,6 +55,12 @@ unsigned next_power_of_two(std::size_t n) {
 
 }  // namespace
 
+double quiet_threshold_db(double hz) {
+    const double khz = std::max(hz, 20.0) / 1000.0;
+    return 3.64 * std::pow(khz, -0.8) - 6.5 * std::exp(-0.6 * (khz - 3.3) * (khz - 3.3)) +
+           1e-3 * std::pow(khz, 4.0);
+}
+
 NmrMeter::NmrMeter(int sample_rate, double full_scale_spl_db)
     : sample_rate_(sample_rate), fft_(kFrameSize) {
     const int n = kFrameSize;
@@ -93,7 +92,7 @@ NmrMeter::NmrMeter(int sample_rate, double full_scale_spl_db)
         for (int k = band_first_[static_cast<std::size_t>(b)];
              k < band_end_[static_cast<std::size_t>(b)]; ++k) {
             sum_bark += bark(k * hz_per_bin);
-            quietest = std::min(quietest, quiet_db(k * hz_per_bin));
+            quietest = std::min(quietest, quiet_threshold_db(k * hz_per_bin));
         }
         centre_bark_.push_back(sum_bark / (band_end_[static_cast<std::size_t>(b)] -
                                            band_first_[static_cast<std::size_t>(b)]));
@@ -188,20 +187,38 @@ MaskingCurve NmrMeter::masking(const std::vector<float>& source) const {
 std::vector<double> NmrMeter::noise_to_mask(const std::vector<float>& source,
                                             const MaskingCurve& mask,
                                             const std::vector<float>& decoded, int lag,
-                                            std::vector<double>* band_sums) const {
+                                            std::vector<double>* band_sums,
+                                            const std::vector<std::uint8_t>* energy_cells) const {
     const std::size_t bands = static_cast<std::size_t>(mask.bands);
     std::vector<double> ratios;
     std::vector<float> error(kFrameSize);
+    std::vector<float> played(kFrameSize);
     std::vector<float> power(kFrameSize / 2 + 1);
     std::vector<double> energy(bands);
+    std::vector<double> source_energy(bands);
+    std::vector<double> decoded_energy(bands);
     for (std::size_t f = 0; f < mask.frames(); ++f) {
         for (std::size_t i = 0; i < static_cast<std::size_t>(kFrameSize); ++i) {
             const std::size_t s = f * kHop + i;
             const std::size_t d = s + static_cast<std::size_t>(lag);
-            error[i] = (d < decoded.size() ? decoded[d] : 0.0f) - source[s];
+            played[i] = d < decoded.size() ? decoded[d] : 0.0f;
+            error[i] = played[i] - source[s];
         }
         power_spectrum(error.data(), power.data());
         band_energies(power.data(), energy.data());
+        const std::uint8_t* cells =
+            energy_cells != nullptr && energy_cells->size() >= (f + 1) * bands
+                ? energy_cells->data() + f * bands
+                : nullptr;
+        if (cells != nullptr && std::find(cells, cells + bands, 1) != cells + bands) {
+            band_energy(source.data() + f * kHop, source_energy.data());
+            band_energy(played.data(), decoded_energy.data());
+            for (std::size_t b = 0; b < bands; ++b) {
+                if (cells[b] != 0) {
+                    energy[b] = std::fabs(decoded_energy[b] - source_energy[b]);
+                }
+            }
+        }
         double sum = 0.0;
         for (std::size_t b = 0; b < bands; ++b) {
             const double ratio = energy[b] / mask.threshold[f * bands + b];

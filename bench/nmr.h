@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "core/fft.h"
@@ -49,15 +50,23 @@ public:
     // Per frame, the mean over bands of noise/mask (linear) of `decoded` against `source`,
     // where decoded[i + lag] plays source[i]. Samples beyond `decoded` count as silence.
     // `band_sums`, if given (band_count() entries), gets every band's ratio added per frame.
-    std::vector<double> noise_to_mask(const std::vector<float>& source, const MaskingCurve& mask,
-                                      const std::vector<float>& decoded, int lag,
-                                      std::vector<double>* band_sums = nullptr) const;
+    // `energy_cells`, if given (one flag per frame and band, frame after frame), marks the
+    // cells whose noise is the difference of the band energies |E_decoded - E_source|
+    // instead of the energy of decoded - source: bands an encoder replaced by noise of the
+    // same energy, whose waveform is meant to differ.
+    std::vector<double> noise_to_mask(
+        const std::vector<float>& source, const MaskingCurve& mask,
+        const std::vector<float>& decoded, int lag, std::vector<double>* band_sums = nullptr,
+        const std::vector<std::uint8_t>* energy_cells = nullptr) const;
 
     // Band energies (band_count() values) of the Hann-windowed frame of kFrameSize
     // samples at `frame`, in the units of MaskingCurve::threshold.
     void band_energy(const float* frame, double* energy) const;
 
     int band_count() const { return static_cast<int>(band_first_.size()); }
+    // FFT bins of band `b`: band_first(b) .. band_end(b) - 1 (bin k: k * rate / kFrameSize Hz).
+    int band_first(int b) const { return band_first_[static_cast<std::size_t>(b)]; }
+    int band_end(int b) const { return band_end_[static_cast<std::size_t>(b)]; }
     // Centre frequency of band `b` in Hz.
     double band_centre_hz(int b) const;
 
@@ -74,6 +83,9 @@ private:
     std::vector<double> quiet_;      // threshold in quiet per band, band energy
     std::vector<double> spreading_;  // [masker * bands + maskee], normalised (see .cpp)
 };
+
+// Threshold in quiet (Terhardt) in dB SPL at `hz`.
+double quiet_threshold_db(double hz);
 
 // Combines the channels frame by frame (mean of their ratios) and summarises.
 NmrSummary summarize(const std::vector<std::vector<double>>& channel_ratios);

@@ -62,7 +62,7 @@ public:
                     data_stream(e);
                     break;
                 case 6:
-                    frame.fill_bytes += fill(e);
+                    frame.fill_bytes += fill();
                     break;
                 case 2:
                     fail("coupling channel element (not read)");
@@ -111,12 +111,11 @@ private:
         skip_bytes(count);
     }
 
-    int fill(Element& e) {
+    int fill() {
         int count = read_int(in_, 4);
         if (count == 15) {
             count += read_int(in_, 8) - 1;
         }
-        e.tag = 0;
         skip_bytes(count);
         return count;
     }

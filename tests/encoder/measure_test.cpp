@@ -4,6 +4,8 @@
 #include <cmath>
 #include <vector>
 
+#include "bench/spectral_measures.h"
+#include "bench/stream_stats.h"
 #include "support.h"
 
 namespace brevix::bench {
@@ -83,6 +85,103 @@ TEST(Alignment, FindsTheDelayOfADecoding) {
         std::vector<float> decoded(static_cast<std::size_t>(delay), 0.0f);
         decoded.insert(decoded.end(), source.begin(), source.end());
         EXPECT_EQ(find_lag(source, decoded, 4096), delay);
+    }
+}
+
+// A decoding that is other noise of the same spectrum: pure loss by waveform, close to
+// the source in the cells judged by their energy.
+TEST(NoiseToMaskRatio, CellsJudgedByEnergyIgnoreTheWaveform) {
+    const std::size_t n = 20 * 1024;
+    const NmrMeter meter(44100);
+    const std::vector<float> source = white_noise(n, 3000.0f, 1);
+    const std::vector<float> other = white_noise(n, 3000.0f, 2);
+    const MaskingCurve mask = meter.masking(source);
+    const std::vector<std::uint8_t> all(mask.threshold.size(), 1);
+    const double wave = summarize({meter.noise_to_mask(source, mask, other, 0)}).mean_db;
+    const double energy =
+        summarize({meter.noise_to_mask(source, mask, other, 0, nullptr, &all)}).mean_db;
+    EXPECT_GT(wave, 5.0);
+    EXPECT_LT(energy, wave - 5.0);
+    EXPECT_EQ(summarize({meter.noise_to_mask(source, mask, source, 0, nullptr, &all)}).mean_db,
+              -300.0);
+}
+
+TEST(SpectralMeasures, BandwidthHolesAndPreEchoGiveKnownAnswers) {
+    const std::size_t n = 40 * 1024;
+    const std::vector<float> low =
+        plus(test::pure_tone(n, 1000.0, 3000.0), test::pure_tone(n, 9000.0, 3000.0));
+    const std::vector<float> source = plus(low, test::pure_tone(n, 15000.0, 3000.0));
+    // Just above the highest tone kept (the window's leakage reaches a few steps further).
+    for (const double top : {9000.0, 15000.0}) {
+        const double bw = decoded_bandwidth_hz({source}, {top < 10000 ? low : source}, 0, 44100);
+        EXPECT_GT(bw, top);
+        EXPECT_LT(bw, top + 600.0);
+    }
+    // 9 dB down is no hole, 11 dB down is; a decoding that stops halfway has half.
+    const std::vector<float> noise = white_noise(n, 3000.0f, 1);
+    const std::vector<float> none(n, 0.0f);
+    EXPECT_EQ(hole_share({noise}, {plus(none, noise, 0.355f)}, 0, 44100, 16000.0), 0.0);
+    EXPECT_EQ(hole_share({noise}, {plus(none, noise, 0.28f)}, 0, 44100, 16000.0), 1.0);
+    const std::vector<float> half(noise.begin(), noise.begin() + n / 2);
+    EXPECT_NEAR(hole_share({noise}, {half}, 0, 44100, 16000.0), 0.5, 0.03);
+    // Clicks every 8000 samples from 4000 on; noise in the 5 ms before each counts, 10 dB
+    // more of it counts 10 dB more, and noise after them does not count.
+    const std::vector<float> clicks = test::as_16_bit(test::clicks(int(n), 44100, 8000));
+    const std::vector<std::size_t> onsets = find_onsets({clicks}, 44100);
+    ASSERT_EQ(onsets.size(), (n - 4000 + 7999) / 8000);
+    std::vector<float> before = clicks, louder = clicks, after = clicks;
+    for (std::size_t i = 0; i < onsets.size(); ++i) {
+        EXPECT_NEAR(double(onsets[i]), 4000.0 + 8000.0 * double(i), 64.0);
+        for (std::size_t k = 0; k < 220; ++k) {
+            before[onsets[i] - 220 + k] += noise[k];
+            louder[onsets[i] - 220 + k] += std::sqrt(10.0f) * noise[k];
+            after[onsets[i] + k] += noise[k];
+        }
+    }
+    const PreEcho p = pre_echo({clicks}, {before}, 0, onsets, 44100);
+    EXPECT_EQ(p.onsets, onsets.size());
+    EXPECT_NEAR(pre_echo({clicks}, {louder}, 0, onsets, 44100).db - p.db, 10.0, 0.01);
+    EXPECT_LT(pre_echo({clicks}, {after}, 0, onsets, 44100).db, p.db - 100.0);
+}
+
+// A stream made by hand: frame 1 codes its upper short-window bands as noise, in eight
+// short windows of one group; no other frame codes noise.
+TEST(StreamStats, ToolSharesAndSubstitutedCellsFollowTheStream) {
+    AacStream s;
+    for (int j = 0; j < 5; ++j) {
+        ChannelStream c;
+        c.window_sequence = j == 1 ? 2 : 0;
+        c.max_sfb = j == 1 ? 14 : 49;
+        c.group_length = {j == 1 ? 8 : 1};
+        c.book.assign(static_cast<std::size_t>(c.max_sfb), 1);
+        std::fill(c.book.begin() + (j == 1 ? 8 : 49), c.book.end(), kNoiseBook);
+        c.predictor_data_present = j == 0;
+        c.prediction_used.assign(j == 0 ? 40 : 0, 1);
+        c.tns_order = j == 2 ? std::vector<int>{0, 3} : std::vector<int>{0};
+        s.frames.push_back({{Element{0, 0, false, 0, {}, {c}}}, j == 4 ? 10 : 0, 0, 100, 0});
+    }
+    const ToolUse use = tool_use(s);
+    EXPECT_DOUBLE_EQ(use.fill, 0.02);
+    EXPECT_DOUBLE_EQ(use.tns, 0.2);
+    EXPECT_DOUBLE_EQ(use.noise, (128 - 44) * 8 / 5120.0);
+    EXPECT_DOUBLE_EQ(use.predicted, aac::tables::kSwbOffsetsLong44100[40] / 5120.0);
+    EXPECT_EQ(use.intensity, 0.0);
+    // Frame 1 owns the middle of the meter's frame 0 at lag 1024 (of its frame 1 at lag 0):
+    // there the bands above short line 44 (bin 352) are substituted, elsewhere nothing.
+    const NmrMeter meter(44100);
+    const auto bands = static_cast<std::size_t>(meter.band_count());
+    for (const int lag : {1024, 0}) {
+        const std::vector<std::uint8_t> cells = substituted_cells(s, 0, meter, 3, lag);
+        const std::size_t noisy = lag == 1024 ? 0 : 1;
+        for (std::size_t f = 0; f < 3; ++f) {
+            for (int b = 0; b < meter.band_count(); ++b) {
+                if (meter.band_first(b) >= 352 || meter.band_end(b) <= 352) {
+                    EXPECT_EQ(cells[f * bands + std::size_t(b)],
+                              f == noisy && meter.band_first(b) >= 352 ? 1 : 0)
+                        << "lag " << lag << " frame " << f << " band " << b;
+                }
+            }
+        }
     }
 }
 
