@@ -99,7 +99,8 @@ Encoder::Encoder(const EncoderConfig& config, int container_bits_per_frame)
     : config_(config),
       container_bits_(container_bits_per_frame),
       long_mdct_(2 * kFrameLength),
-      short_mdct_(2 * kShortLength) {
+      short_mdct_(2 * kShortLength),
+      tns_(config.sample_rate, config.profile) {
     if (!is_supported_sample_rate(config.sample_rate)) {
         throw std::invalid_argument("sampling rate " + std::to_string(config.sample_rate) +
                                     " Hz is not supported (44100 or 48000 Hz)");
@@ -356,8 +357,18 @@ void Encoder::choose_windows(const ChannelElement& element) {
         channels_[static_cast<std::size_t>(first)]->sequence, short_now, short_next);
     const WindowShape shape =
         sequence == WindowSequence::kEightShort ? WindowShape::kKbd : WindowShape::kSine;
+    const bool short_windows = sequence == WindowSequence::kEightShort;
+    TnsChannel tns[kMaxTnsChannels];
     for (int c = first; c < first + count; ++c) {
-        analyze_channel(*channels_[static_cast<std::size_t>(c)], sequence, shape);
+        Channel& ch = *channels_[static_cast<std::size_t>(c)];
+        analyze_channel(ch, sequence, shape);
+        tns[c - first] = {ch.raw, short_windows ? ch.short_energy : ch.ics.energy,
+                          short_windows ? ch.short_threshold : ch.ics.threshold, &ch.ics.tns};
+    }
+    // Filtered in window order and before any M/S decision: the decoder undoes M/S first
+    // and then each channel's filters.
+    if (config_.tools.tns) {
+        tns_.apply(tns, count, short_windows, short_windows ? short_max_sfb_ : long_max_sfb_);
     }
     group_and_layout(first, count, long_max_sfb_);
 }
@@ -368,8 +379,9 @@ int Encoder::prepare_element(const ChannelElement& element) {
         return sce_fixed_bits(ics);  // LFE: same syntax
     }
     StereoMask& mask = stereo_masks_[element.tag];
-    decide_stereo(ics, channels_[static_cast<std::size_t>(element.first) + 1]->ics, mask);
-    return cpe_fixed_bits(ics, mask);
+    Ics& right = channels_[static_cast<std::size_t>(element.first) + 1]->ics;
+    decide_stereo(ics, right, mask);
+    return cpe_fixed_bits(ics, right, mask);
 }
 
 void Encoder::write_element(BitWriter& out, const ChannelElement& element) {

@@ -23,6 +23,7 @@
 #include "core/psycho.h"
 #include "core/rate_loop.h"
 #include "core/syntax_writer.h"
+#include "core/tns.h"
 
 namespace brevix::aac {
 
@@ -109,6 +110,7 @@ private:
 
     Mdct long_mdct_;
     Mdct short_mdct_;
+    Tns tns_;
     std::vector<std::unique_ptr<Channel>> channels_;
     RateLoop rate_loop_;
     StereoMask stereo_masks_[kMaxChannels / 2];  // per channel pair, by instance tag

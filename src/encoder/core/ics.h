@@ -9,6 +9,7 @@
 #include "core/aac_types.h"
 #include "core/bands.h"
 #include "core/section.h"
+#include "core/tns.h"
 
 namespace brevix::aac {
 
@@ -34,6 +35,7 @@ struct Ics {
     float energy[kMaxCodingBands] = {};
     float threshold[kMaxCodingBands] = {};  // allowed noise energy per band
     float weight[kMaxCodingBands] = {};     // importance of the band's noise-to-mask ratio
+    TnsData tns;                            // filters applied to `spectrum`, per window
 
     // Quantiser results.
     int global_gain = 0;

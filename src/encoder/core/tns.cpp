@@ -1,0 +1,285 @@
+#include "core/tns.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/psycho.h"
+
+namespace brevix::aac {
+namespace {
+
+// What the Main and LC profiles allow: filter orders, and the highest band (exclusive) a
+// filter may reach, per window length and sampling rate.
+constexpr int kMaxOrderLongLc = 12;
+constexpr int kMaxOrderLongMain = 20;
+constexpr int kMaxOrderShort = 7;
+constexpr int kMaxBandsLong44100 = 42;
+constexpr int kMaxBandsLong48000 = 40;
+constexpr int kMaxBandsShort = 14;
+
+// Below about 1.4 kHz the ear's time resolution is coarse and pre-echo is rarely heard;
+// the filter starts at the first band at or above this.
+constexpr float kStartHz = 1350.0f;
+// Prediction gain from which a window is filtered: a steady sound gives about 1, a click
+// or pulse within the window several times that.
+constexpr double kMinGain = 1.4;
+// Only bands this far above their threshold (10 dB) take part in the analysis: bands
+// barely coded, such as the faint leakage of a steady tone into the bands above it, have
+// a smooth and therefore predictable spectrum, but nothing to gain from shaping.
+constexpr float kMinSignalToMask = 10.0f;
+
+// Reflection coefficients are sent with 4 bits (coef_res 1) on an arcsine scale.
+constexpr int kCoefBits = 4;
+constexpr int kMaxIndex = (1 << (kCoefBits - 1)) - 1;
+constexpr int kMinIndex = -(1 << (kCoefBits - 1));
+// Indices that fit one bit less may be sent compressed.
+constexpr int kMaxCompressed = (1 << (kCoefBits - 2)) - 1;
+constexpr int kMinCompressed = -(1 << (kCoefBits - 2));
+constexpr double kHalfPi = 1.57079632679489661923;
+constexpr double kScalePositive = ((1 << (kCoefBits - 1)) - 0.5) / kHalfPi;
+constexpr double kScaleNegative = ((1 << (kCoefBits - 1)) + 0.5) / kHalfPi;
+
+int quantize(double k) {
+    const double angle = std::asin(std::clamp(k, -1.0, 1.0));
+    const long index = std::lround(angle * (angle >= 0.0 ? kScalePositive : kScaleNegative));
+    return static_cast<int>(std::clamp<long>(index, kMinIndex, kMaxIndex));
+}
+
+// The reflection coefficient the decoder reads for `index`.
+double dequantize(int index) {
+    return std::sin(index / (index >= 0 ? kScalePositive : kScaleNegative));
+}
+
+// Bits of one window's filter after its n_filt field: coef_res, length, order, direction,
+// coef_compress and the coefficients.
+int filter_bits(const TnsFilter& f, bool short_window) {
+    if (f.order == 0) {
+        return 0;
+    }
+    return 1 + (short_window ? 4 + 3 : 6 + 5) + 1 + 1 +
+           f.order * (kCoefBits - (f.compress ? 1 : 0));
+}
+
+int first_band_at(const BandLayout& layout, int lines, int sample_rate) {
+    const float wanted =
+        kStartHz * 2.0f * static_cast<float>(lines) / static_cast<float>(sample_rate);
+    int b = 0;
+    while (b < layout.count && static_cast<float>(layout.offsets[b]) < wanted) {
+        ++b;
+    }
+    return b;
+}
+
+}  // namespace
+
+Tns::Tns(int sample_rate, Profile profile) {
+    long_.layout = long_bands(sample_rate);
+    long_.first_band = first_band_at(long_.layout, kFrameLength, sample_rate);
+    long_.max_bands = sample_rate == 44100 ? kMaxBandsLong44100 : kMaxBandsLong48000;
+    long_.max_order = profile == Profile::kMain ? kMaxOrderLongMain : kMaxOrderLongLc;
+    short_.layout = short_bands(sample_rate);
+    short_.first_band = first_band_at(short_.layout, kShortLength, sample_rate);
+    short_.max_bands = kMaxBandsShort;
+    short_.max_order = kMaxOrderShort;
+}
+
+void Tns::apply(const TnsChannel* channels, int count, bool short_windows, int max_sfb) const {
+    const Limits& limits = short_windows ? short_ : long_;
+    const int windows = short_windows ? kNumShortWindows : 1;
+    const int lines = short_windows ? kShortLength : kFrameLength;
+    const int end = std::min({max_sfb, limits.max_bands, limits.layout.count});
+    for (int c = 0; c < count; ++c) {
+        channels[c].data->present = false;
+    }
+    for (int w = 0; w < windows; ++w) {
+        Window window[kMaxTnsChannels];
+        for (int c = 0; c < count; ++c) {
+            window[c] = {channels[c].spectrum + w * lines, channels[c].energy + w * kMaxShortBands,
+                         channels[c].threshold + w * kMaxShortBands, &channels[c].data->filter[w]};
+        }
+        filter_window(window, count, limits, end, short_windows);
+        for (int c = 0; c < count; ++c) {
+            channels[c].data->present = channels[c].data->present || window[c].filter->order > 0;
+        }
+    }
+}
+
+void Tns::filter_window(const Window* channels, int count, const Limits& limits, int end_band,
+                        bool short_window) const {
+    for (int c = 0; c < count; ++c) {
+        channels[c].filter->order = 0;
+    }
+    const BandLayout& layout = limits.layout;
+    const int first = limits.first_band;
+    if (end_band <= first) {
+        return;
+    }
+    const int lo = layout.offsets[first];
+    const int n = layout.offsets[end_band] - lo;
+    const int max_order = std::min(limits.max_order, n / 4);
+
+    // Autocorrelation of the lines of the clearly coded bands, summed over the channels.
+    // (Unnormalised: the filter then whitens the lines the quantiser sees, so that its
+    // noise is white and the noise gain below holds.)
+    double r[kMaxTnsOrder + 1] = {};
+    float selected[kFrameLength];
+    for (int c = 0; c < count; ++c) {
+        const Window& ch = channels[c];
+        for (int b = first; b < end_band; ++b) {
+            const bool used = ch.energy[b] > kMinSignalToMask * ch.threshold[b];
+            for (int k = layout.offsets[b]; k < layout.offsets[b + 1]; ++k) {
+                selected[k - lo] = used ? ch.lines[k] : 0.0f;
+            }
+        }
+        for (int lag = 0; lag <= max_order; ++lag) {
+            double sum = 0.0;
+            for (int k = lag; k < n; ++k) {
+                sum += static_cast<double>(selected[k]) * selected[k - lag];
+            }
+            r[lag] += sum;
+        }
+    }
+    if (max_order < 1 || r[0] <= 0.0) {
+        return;
+    }
+
+    // Levinson-Durbin: reflection coefficients of the prediction error filter
+    // 1 + a1 z^-1 + ... and the error energy left.
+    double a[kMaxTnsOrder + 1] = {1.0};
+    double reflection[kMaxTnsOrder + 1] = {};
+    double error = r[0];
+    for (int m = 1; m <= max_order && error > r[0] * 1e-9; ++m) {
+        double acc = r[m];
+        for (int i = 1; i < m; ++i) {
+            acc += a[i] * r[m - i];
+        }
+        const double k = -acc / error;
+        reflection[m] = k;
+        double next[kMaxTnsOrder + 1];
+        for (int i = 1; i < m; ++i) {
+            next[i] = a[i] + k * a[m - i];
+        }
+        std::copy(next + 1, next + m, a + 1);
+        a[m] = k;
+        error *= 1.0 - k * k;
+    }
+    if (r[0] < kMinGain * error) {
+        return;
+    }
+
+    // Quantised as the stream carries them; trailing zeros shorten the filter.
+    TnsFilter filter;
+    for (int m = 1; m <= max_order; ++m) {
+        filter.index[m - 1] = static_cast<std::int8_t>(quantize(reflection[m]));
+        if (filter.index[m - 1] != 0) {
+            filter.order = m;
+        }
+    }
+    const int order = filter.order;
+    if (order == 0) {
+        return;
+    }
+    filter.length = layout.count - first;
+    filter.compress = std::all_of(filter.index, filter.index + order,
+                                  [](int i) { return i >= kMinCompressed && i <= kMaxCompressed; });
+
+    // The decoder's filter: step-up recursion from the quantised coefficients.
+    std::fill(a + 1, a + kMaxTnsOrder + 1, 0.0);
+    for (int m = 1; m <= order; ++m) {
+        const double k = dequantize(filter.index[m - 1]);
+        double next[kMaxTnsOrder + 1];
+        for (int i = 1; i < m; ++i) {
+            next[i] = a[i] + k * a[m - i];
+        }
+        std::copy(next + 1, next + m, a + 1);
+        a[m] = k;
+    }
+
+    // Noise power gain of the synthesis filter 1/A: energy of its impulse response.
+    double h[kFrameLength];
+    double noise_gain = 0.0;
+    for (int k = 0; k < n; ++k) {
+        double v = k == 0 ? 1.0 : 0.0;
+        for (int i = 1; i <= std::min(order, k); ++i) {
+            v -= a[i] * h[k - i];
+        }
+        h[k] = v;
+        noise_gain += v * v;
+    }
+    const float gain = static_cast<float>(noise_gain);
+
+    // The analysis filter runs downwards over frequency, so the decoder's synthesis filter
+    // spreads each line's noise towards the lower, usually louder, lines instead of into
+    // the quieter ones above. Kept only where the filtered bands, at thresholds lowered
+    // by the noise gain, cost no more bits than the unfiltered ones.
+    float filtered[kMaxTnsChannels][kFrameLength];
+    float new_energy[kMaxTnsChannels][kMaxLongBands];
+    float entropy_change = 0.0f;
+    for (int c = 0; c < count; ++c) {
+        const float* x = channels[c].lines + lo;
+        for (int k = 0; k < n; ++k) {
+            double acc = x[k];
+            for (int i = 1; i <= std::min(order, n - 1 - k); ++i) {
+                acc += a[i] * x[k + i];
+            }
+            filtered[c][k] = static_cast<float>(acc);
+        }
+        for (int b = first; b < end_band; ++b) {
+            float sum = 0.0f;
+            for (int k = layout.offsets[b] - lo; k < layout.offsets[b + 1] - lo; ++k) {
+                sum += filtered[c][k] * filtered[c][k];
+            }
+            new_energy[c][b] = sum;
+            const float t = channels[c].threshold[b];
+            entropy_change += band_entropy(sum, t / gain, layout.width(b)) -
+                              band_entropy(channels[c].energy[b], t, layout.width(b));
+        }
+    }
+    if (entropy_change > 0.0f) {
+        return;
+    }
+    for (int c = 0; c < count; ++c) {
+        const Window& ch = channels[c];
+        *ch.filter = filter;
+        std::copy(filtered[c], filtered[c] + n, ch.lines + lo);
+        for (int b = first; b < end_band; ++b) {
+            ch.energy[b] = new_energy[c][b];
+            ch.threshold[b] /= gain;
+        }
+    }
+    (void)short_window;
+}
+
+int tns_data_bits(const TnsData& data, bool short_windows) {
+    if (!data.present) {
+        return 0;
+    }
+    const int windows = short_windows ? kNumShortWindows : 1;
+    int bits = 0;
+    for (int w = 0; w < windows; ++w) {
+        bits += (short_windows ? 1 : 2) + filter_bits(data.filter[w], short_windows);  // n_filt
+    }
+    return bits;
+}
+
+void write_tns_data(BitWriter& out, const TnsData& data, bool short_windows) {
+    const int windows = short_windows ? kNumShortWindows : 1;
+    for (int w = 0; w < windows; ++w) {
+        const TnsFilter& f = data.filter[w];
+        out.put(f.order > 0 ? 1 : 0, short_windows ? 1 : 2);
+        if (f.order == 0) {
+            continue;
+        }
+        out.put(kCoefBits == 4 ? 1 : 0, 1);
+        out.put(static_cast<std::uint32_t>(f.length), short_windows ? 4 : 6);
+        out.put(static_cast<std::uint32_t>(f.order), short_windows ? 3 : 5);
+        out.put(1, 1);  // direction: downwards
+        out.put(f.compress ? 1 : 0, 1);
+        const int bits = kCoefBits - (f.compress ? 1 : 0);
+        for (int i = 0; i < f.order; ++i) {
+            out.put(static_cast<std::uint32_t>(f.index[i]), bits);  // two's complement
+        }
+    }
+}
+
+}  // namespace brevix::aac

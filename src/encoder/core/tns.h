@@ -1,0 +1,94 @@
+// Temporal noise shaping: a linear predictor run over frequency, across the spectral lines
+// of one window. A sound that is loud in only part of the window (an attack, a glottal
+// pulse) has a spectrum whose neighbouring lines are correlated; the prediction error
+// filter A(z) taken over frequency flattens the sound's envelope in time, and the
+// decoder's synthesis filter 1/A(z) gives the envelope back to the sound and to the
+// quantisation noise alike, so the noise follows the sound in time instead of spreading
+// evenly over the window (pre-echo).
+//
+// Per window (the long window or each of the eight short ones), over the lines from about
+// 1.4 kHz up to the last band the stream's tool limits and the coded bandwidth allow:
+//  * autocorrelation of the lines of the bands clearly above their threshold;
+//  * Levinson-Durbin recursion for the reflection coefficients and the prediction gain;
+//  * where the gain exceeds a threshold, the reflection coefficients are quantised as the
+//    stream carries them (4 bits, arcsine scale), trailing zeros dropped, turned into the
+//    direct-form filter, and the window's lines filtered (downwards over frequency).
+// The synthesis filter raises the noise by its power gain: the filtered bands get their
+// thresholds divided by it, so the noise the decoder puts out stays what the
+// psychoacoustic model allows, and only its shape in time changes. The filter is kept
+// where the filtered bands at those thresholds cost no more bits (by perceptual entropy)
+// than the unfiltered ones, and their energies are recomputed from the filtered lines.
+#pragma once
+
+#include <cstdint>
+
+#include "core/aac_types.h"
+#include "core/bands.h"
+#include "core/bit_writer.h"
+
+namespace brevix::aac {
+
+constexpr int kMaxTnsOrder = 20;  // the largest order of any window and profile
+
+// One window's filter as the stream carries it: at most one per window, spanning the
+// `length` bands below the window's top band.
+struct TnsFilter {
+    int order = 0;  // 0: no filter in this window
+    int length = 0;
+    bool compress = false;  // coefficients sent with 3 instead of 4 bits
+    std::int8_t index[kMaxTnsOrder] = {};
+};
+
+// The filters of one channel's frame (one window, or eight short ones).
+struct TnsData {
+    bool present = false;
+    TnsFilter filter[kNumShortWindows];
+};
+
+// One channel's frame for the filters: the spectrum in window order, the band energies
+// and thresholds of its windows (long: [band]; short: [window * kMaxShortBands + band]).
+struct TnsChannel {
+    float* spectrum;
+    float* energy;
+    float* threshold;
+    TnsData* data;
+};
+constexpr int kMaxTnsChannels = 2;
+
+class Tns {
+public:
+    Tns(int sample_rate, Profile profile);
+
+    // Analyses and, where it pays, filters the windows of `count` (1 or 2) channels that
+    // share their windows, in place: one long window of 1024 lines, or eight short windows
+    // of 128 lines one after the other. The channels of a pair get one filter per window,
+    // computed from both: the same filter on left and right keeps their mid and side what
+    // they were, so M/S coding works as well as without filters. Energies and thresholds
+    // of the filtered bands are updated. `max_sfb`: bands coded.
+    void apply(const TnsChannel* channels, int count, bool short_windows, int max_sfb) const;
+
+private:
+    struct Limits {
+        BandLayout layout;
+        int first_band;  // lowest band filtered
+        int max_bands;   // highest band (exclusive) the tool may reach
+        int max_order;
+    };
+    struct Window {
+        float* lines;
+        float* energy;
+        float* threshold;
+        TnsFilter* filter;
+    };
+    void filter_window(const Window* channels, int count, const Limits& limits, int end_band,
+                       bool short_window) const;
+
+    Limits long_;
+    Limits short_;
+};
+
+// Bits of tns_data() (0 when no window has a filter: only tns_data_present is sent).
+int tns_data_bits(const TnsData& data, bool short_windows);
+void write_tns_data(BitWriter& out, const TnsData& data, bool short_windows);
+
+}  // namespace brevix::aac
