@@ -203,6 +203,18 @@ void Encoder::analyze_channel(Channel& ch, WindowSequence sequence, WindowShape 
     }
 }
 
+// One grouping of the short windows for the channels [first, first + count) of an element,
+// from their summed window energies. Returns the number of groups.
+int Encoder::short_grouping(int first, int count, int* lengths) const {
+    float energy[kNumShortWindows] = {};
+    for (int c = first; c < first + count; ++c) {
+        for (int w = 0; w < kNumShortWindows; ++w) {
+            energy[w] += channels_[static_cast<std::size_t>(c)]->window_energy[w];
+        }
+    }
+    return group_short_windows(energy, lengths);
+}
+
 // Sets the band layout of the channels [first, first + count) of one element. Short
 // windows are grouped (one grouping for the element, from the summed window energies)
 // and their spectra interleaved into coding order.
@@ -216,14 +228,8 @@ void Encoder::group_and_layout(int first, int count, int long_max_sfb) {
         }
         return;
     }
-    float energy[kNumShortWindows] = {};
-    for (int c = first; c < first + count; ++c) {
-        for (int w = 0; w < kNumShortWindows; ++w) {
-            energy[w] += channels_[static_cast<std::size_t>(c)]->window_energy[w];
-        }
-    }
     int lengths[kNumShortWindows];
-    const int groups = group_short_windows(energy, lengths);
+    const int groups = short_grouping(first, count, lengths);
     const BandLayout layout = short_bands(config_.sample_rate);
     for (int c = first; c < first + count; ++c) {
         Channel& ch = *channels_[static_cast<std::size_t>(c)];
@@ -368,7 +374,10 @@ void Encoder::choose_windows(const ChannelElement& element) {
     // Filtered in window order and before any M/S decision: the decoder undoes M/S first
     // and then each channel's filters.
     if (config_.tools.tns) {
-        tns_.apply(tns, count, short_windows, short_windows ? short_max_sfb_ : long_max_sfb_);
+        int lengths[kNumShortWindows] = {1};
+        const int groups = short_windows ? short_grouping(first, count, lengths) : 1;
+        tns_.apply(tns, count, short_windows, short_windows ? short_max_sfb_ : long_max_sfb_,
+                   lengths, groups);
     }
     group_and_layout(first, count, long_max_sfb_);
 }

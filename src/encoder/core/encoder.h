@@ -94,6 +94,7 @@ private:
     void encode_frame(FrameSink& sink);
     void analyze_channel(Channel& ch, WindowSequence sequence, WindowShape shape);
     void choose_windows(const ChannelElement& element);
+    int short_grouping(int first, int count, int* lengths) const;
     void group_and_layout(int first, int count, int long_max_sfb);
     int prepare_element(const ChannelElement& element);  // returns its fixed bits
     void write_element(BitWriter& out, const ChannelElement& element);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include "core/psycho.h"
 
@@ -27,6 +28,12 @@ constexpr double kMinGain = 1.4;
 // barely coded, such as the faint leakage of a steady tone into the bands above it, have
 // a smooth and therefore predictable spectrum, but nothing to gain from shaping.
 constexpr float kMinSignalToMask = 10.0f;
+// Bits a window's shaping is worth beyond what it saves: noise that follows the signal in
+// time is heard less than the same noise spread over the window, which the thresholds do
+// not tell. (About a short window's filter; more makes the coded noise grow measurably.)
+constexpr float kShapingWorth = 30.0f;
+// Lines below a band over which the synthesis filter's spreading of its noise is followed.
+constexpr int kSpreadLines = 64;
 
 // Reflection coefficients are sent with 4 bits (coef_res 1) on an arcsine scale.
 constexpr int kCoefBits = 4;
@@ -72,7 +79,7 @@ int first_band_at(const BandLayout& layout, int lines, int sample_rate) {
 
 }  // namespace
 
-Tns::Tns(int sample_rate, Profile profile) {
+Tns::Tns(int sample_rate, Profile profile) : scratch_(std::make_unique<Candidate>()) {
     long_.layout = long_bands(sample_rate);
     long_.first_band = first_band_at(long_.layout, kFrameLength, sample_rate);
     long_.max_bands = sample_rate == 44100 ? kMaxBandsLong44100 : kMaxBandsLong48000;
@@ -83,52 +90,101 @@ Tns::Tns(int sample_rate, Profile profile) {
     short_.max_order = kMaxOrderShort;
 }
 
-void Tns::apply(const TnsChannel* channels, int count, bool short_windows, int max_sfb) const {
+Tns::~Tns() = default;
+
+void Tns::apply(const TnsChannel* channels, int count, bool short_windows, int max_sfb,
+                const int* group_lengths, int groups) {
     const Limits& limits = short_windows ? short_ : long_;
-    const int windows = short_windows ? kNumShortWindows : 1;
     const int lines = short_windows ? kShortLength : kFrameLength;
     const int end = std::min({max_sfb, limits.max_bands, limits.layout.count});
     for (int c = 0; c < count; ++c) {
         channels[c].data->present = false;
-    }
-    for (int w = 0; w < windows; ++w) {
-        Window window[kMaxTnsChannels];
-        for (int c = 0; c < count; ++c) {
-            window[c] = {channels[c].spectrum + w * lines, channels[c].energy + w * kMaxShortBands,
-                         channels[c].threshold + w * kMaxShortBands, &channels[c].data->filter[w]};
+        for (TnsFilter& f : channels[c].data->filter) {
+            f.order = 0;
         }
-        filter_window(window, count, limits, end, short_windows);
-        for (int c = 0; c < count; ++c) {
-            channels[c].data->present = channels[c].data->present || window[c].filter->order > 0;
+    }
+    // Windows are decided one after the other, each by what it changes in the cost of its
+    // group: the windows of a group share their scalefactors, so a threshold lowered in
+    // one of them is a threshold lowered for all.
+    Group group{channels, count, 0, short_windows ? group_lengths[0] : 1};
+    Candidate* candidate = scratch_.get();
+    for (int g = 0, w = 0; g < (short_windows ? groups : 1); ++g) {
+        group.first = w;
+        group.length = short_windows ? group_lengths[g] : 1;
+        for (; w < group.first + group.length; ++w) {
+            if (!design(group, w, lines, limits, end, *candidate)) {
+                continue;
+            }
+            const float before = group_entropy(group, limits.layout, end, -1, *candidate);
+            const float after = group_entropy(group, limits.layout, end, w, *candidate);
+            if (after > before + kShapingWorth) {
+                continue;
+            }
+            const int lo = limits.layout.offsets[limits.first_band];
+            const int n = limits.layout.offsets[end] - lo;
+            for (int c = 0; c < count; ++c) {
+                const TnsChannel& ch = channels[c];
+                ch.data->present = true;
+                ch.data->filter[w] = candidate->filter;
+                std::copy(candidate->lines[c], candidate->lines[c] + n,
+                          ch.spectrum + w * lines + lo);
+                float* e = ch.energy + w * kMaxShortBands;
+                float* t = ch.threshold + w * kMaxShortBands;
+                for (int b = limits.first_band; b < end; ++b) {
+                    e[b] = candidate->energy[c][b];
+                    t[b] /= candidate->gain[c][b];
+                }
+            }
         }
     }
 }
 
-void Tns::filter_window(const Window* channels, int count, const Limits& limits, int end_band,
-                        bool short_window) const {
-    for (int c = 0; c < count; ++c) {
-        channels[c].filter->order = 0;
+float Tns::group_entropy(const Group& group, const BandLayout& layout, int end_band, int changed,
+                         const Candidate& candidate) const {
+    float bits = 0.0f;
+    for (int c = 0; c < group.count; ++c) {
+        const TnsChannel& ch = group.channels[c];
+        for (int b = candidate.first_band; b < end_band; ++b) {
+            float energy = 0.0f;
+            float threshold = 1e30f;
+            for (int w = group.first; w < group.first + group.length; ++w) {
+                const bool filtered = w == changed && b >= candidate.first_band;
+                energy += filtered ? candidate.energy[c][b] : ch.energy[w * kMaxShortBands + b];
+                const float t = ch.threshold[w * kMaxShortBands + b];
+                threshold = std::min(threshold, filtered ? t / candidate.gain[c][b] : t);
+            }
+            bits += band_entropy(energy, threshold * static_cast<float>(group.length),
+                                 layout.width(b) * group.length);
+        }
     }
+    return changed < 0 ? bits : bits + static_cast<float>(group.count * candidate.bits);
+}
+
+bool Tns::design(const Group& group, int window, int lines, const Limits& limits, int end_band,
+                 Candidate& out) const {
     const BandLayout& layout = limits.layout;
     const int first = limits.first_band;
     if (end_band <= first) {
-        return;
+        return false;
     }
     const int lo = layout.offsets[first];
     const int n = layout.offsets[end_band] - lo;
     const int max_order = std::min(limits.max_order, n / 4);
+    out.first_band = first;
 
     // Autocorrelation of the lines of the clearly coded bands, summed over the channels.
     // (Unnormalised: the filter then whitens the lines the quantiser sees, so that its
     // noise is white and the noise gain below holds.)
     double r[kMaxTnsOrder + 1] = {};
-    float selected[kFrameLength];
-    for (int c = 0; c < count; ++c) {
-        const Window& ch = channels[c];
+    for (int c = 0; c < group.count; ++c) {
+        const float* x = group.channels[c].spectrum + window * lines;
+        const float* energy = group.channels[c].energy + window * kMaxShortBands;
+        const float* threshold = group.channels[c].threshold + window * kMaxShortBands;
+        float* selected = out.lines[c];  // scratch until the filtered lines are written
         for (int b = first; b < end_band; ++b) {
-            const bool used = ch.energy[b] > kMinSignalToMask * ch.threshold[b];
+            const bool used = energy[b] > kMinSignalToMask * threshold[b];
             for (int k = layout.offsets[b]; k < layout.offsets[b + 1]; ++k) {
-                selected[k - lo] = used ? ch.lines[k] : 0.0f;
+                selected[k - lo] = used ? x[k] : 0.0f;
             }
         }
         for (int lag = 0; lag <= max_order; ++lag) {
@@ -140,7 +196,7 @@ void Tns::filter_window(const Window* channels, int count, const Limits& limits,
         }
     }
     if (max_order < 1 || r[0] <= 0.0) {
-        return;
+        return false;
     }
 
     // Levinson-Durbin: reflection coefficients of the prediction error filter
@@ -164,11 +220,12 @@ void Tns::filter_window(const Window* channels, int count, const Limits& limits,
         error *= 1.0 - k * k;
     }
     if (r[0] < kMinGain * error) {
-        return;
+        return false;
     }
 
     // Quantised as the stream carries them; trailing zeros shorten the filter.
-    TnsFilter filter;
+    TnsFilter& filter = out.filter;
+    filter.order = 0;
     for (int m = 1; m <= max_order; ++m) {
         filter.index[m - 1] = static_cast<std::int8_t>(quantize(reflection[m]));
         if (filter.index[m - 1] != 0) {
@@ -177,11 +234,12 @@ void Tns::filter_window(const Window* channels, int count, const Limits& limits,
     }
     const int order = filter.order;
     if (order == 0) {
-        return;
+        return false;
     }
     filter.length = layout.count - first;
     filter.compress = std::all_of(filter.index, filter.index + order,
                                   [](int i) { return i >= kMinCompressed && i <= kMaxCompressed; });
+    out.bits = filter_bits(filter, lines == kShortLength);
 
     // The decoder's filter: step-up recursion from the quantised coefficients.
     std::fill(a + 1, a + kMaxTnsOrder + 1, 0.0);
@@ -206,48 +264,46 @@ void Tns::filter_window(const Window* channels, int count, const Limits& limits,
         h[k] = v;
         noise_gain += v * v;
     }
-    const float gain = static_cast<float>(noise_gain);
+    out.noise_gain = static_cast<float>(noise_gain);
 
     // The analysis filter runs downwards over frequency, so the decoder's synthesis filter
     // spreads each line's noise towards the lower, usually louder, lines instead of into
-    // the quieter ones above. Kept only where the filtered bands, at thresholds lowered
-    // by the noise gain, cost no more bits than the unfiltered ones.
-    float filtered[kMaxTnsChannels][kFrameLength];
-    float new_energy[kMaxTnsChannels][kMaxLongBands];
-    float entropy_change = 0.0f;
-    for (int c = 0; c < count; ++c) {
-        const float* x = channels[c].lines + lo;
+    // the quieter ones above.
+    for (int c = 0; c < group.count; ++c) {
+        const float* x = group.channels[c].spectrum + window * lines + lo;
+        float* y = out.lines[c];
         for (int k = 0; k < n; ++k) {
             double acc = x[k];
             for (int i = 1; i <= std::min(order, n - 1 - k); ++i) {
                 acc += a[i] * x[k + i];
             }
-            filtered[c][k] = static_cast<float>(acc);
+            y[k] = static_cast<float>(acc);
         }
         for (int b = first; b < end_band; ++b) {
+            const int start = layout.offsets[b] - lo;
+            const int stop = layout.offsets[b + 1] - lo;
             float sum = 0.0f;
-            for (int k = layout.offsets[b] - lo; k < layout.offsets[b + 1] - lo; ++k) {
-                sum += filtered[c][k] * filtered[c][k];
+            for (int k = start; k < stop; ++k) {
+                sum += y[k] * y[k];
             }
-            new_energy[c][b] = sum;
-            const float t = channels[c].threshold[b];
-            entropy_change += band_entropy(sum, t / gain, layout.width(b)) -
-                              band_entropy(channels[c].energy[b], t, layout.width(b));
+            out.energy[c][b] = sum;
+            // What the synthesis filter makes of this band's own noise: white noise grows
+            // by the noise gain, but a band coded as zeros leaves its filtered lines as the
+            // error, and those need not be white.
+            double spread = 0.0;
+            for (int k = stop - 1; k >= std::max(0, start - kSpreadLines); --k) {
+                double v = k >= start ? y[k] : 0.0;
+                for (int i = 1; i <= std::min(order, stop - 1 - k); ++i) {
+                    v -= a[i] * h[k + i];
+                }
+                h[k] = v;
+                spread += v * v;
+            }
+            const float band_gain = sum > 0.0f ? static_cast<float>(spread) / sum : 0.0f;
+            out.gain[c][b] = std::max(out.noise_gain, band_gain);
         }
     }
-    if (entropy_change > 0.0f) {
-        return;
-    }
-    for (int c = 0; c < count; ++c) {
-        const Window& ch = channels[c];
-        *ch.filter = filter;
-        std::copy(filtered[c], filtered[c] + n, ch.lines + lo);
-        for (int b = first; b < end_band; ++b) {
-            ch.energy[b] = new_energy[c][b];
-            ch.threshold[b] /= gain;
-        }
-    }
-    (void)short_window;
+    return true;
 }
 
 int tns_data_bits(const TnsData& data, bool short_windows) {

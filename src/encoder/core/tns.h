@@ -21,6 +21,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "core/aac_types.h"
 #include "core/bands.h"
@@ -58,14 +59,19 @@ constexpr int kMaxTnsChannels = 2;
 class Tns {
 public:
     Tns(int sample_rate, Profile profile);
+    ~Tns();
+    Tns(const Tns&) = delete;
+    Tns& operator=(const Tns&) = delete;
 
     // Analyses and, where it pays, filters the windows of `count` (1 or 2) channels that
     // share their windows, in place: one long window of 1024 lines, or eight short windows
-    // of 128 lines one after the other. The channels of a pair get one filter per window,
-    // computed from both: the same filter on left and right keeps their mid and side what
-    // they were, so M/S coding works as well as without filters. Energies and thresholds
-    // of the filtered bands are updated. `max_sfb`: bands coded.
-    void apply(const TnsChannel* channels, int count, bool short_windows, int max_sfb) const;
+    // of 128 lines one after the other, grouped by `group_lengths` (`groups` of them). The
+    // channels of a pair get one filter per window, computed from both: the same filter on
+    // left and right keeps their mid and side what they were, so M/S coding works as well
+    // as without filters. Energies and thresholds of the filtered bands are updated.
+    // `max_sfb`: bands coded.
+    void apply(const TnsChannel* channels, int count, bool short_windows, int max_sfb,
+               const int* group_lengths, int groups);
 
 private:
     struct Limits {
@@ -74,16 +80,33 @@ private:
         int max_bands;   // highest band (exclusive) the tool may reach
         int max_order;
     };
-    struct Window {
-        float* lines;
-        float* energy;
-        float* threshold;
-        TnsFilter* filter;
+    // The windows [first, first + length) of one group, in all channels.
+    struct Group {
+        const TnsChannel* channels;
+        int count;
+        int first;
+        int length;
     };
-    void filter_window(const Window* channels, int count, const Limits& limits, int end_band,
-                       bool short_window) const;
+    // A window's filter and what it makes of the window's lines and bands.
+    struct Candidate {
+        TnsFilter filter;
+        int bits;  // the filter's side information
+        int first_band;
+        float noise_gain;                            // power gain of the synthesis filter
+        float lines[kMaxTnsChannels][kFrameLength];  // filtered, from first_band's start
+        float energy[kMaxTnsChannels][kMaxLongBands];
+        float gain[kMaxTnsChannels][kMaxLongBands];  // noise growth per band, at least noise_gain
+    };
+    // Designs the filter of `window` from all channels; false if it would not shape much.
+    bool design(const Group& group, int window, int lines, const Limits& limits, int end_band,
+                Candidate& out) const;
+    // Perceptual entropy of the group's bands below `end_band`, plus the candidate's bits
+    // when window `changed` takes the candidate (-1: as it stands, without it).
+    float group_entropy(const Group& group, const BandLayout& layout, int end_band, int changed,
+                        const Candidate& candidate) const;
 
     Limits long_;
+    std::unique_ptr<Candidate> scratch_;  // too large for the stack
     Limits short_;
 };
 
