@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -88,22 +89,18 @@ protected:
         return ff;
     }
 
-    // Every frame: sync word, MPEG-4, no CRC, one raw data block, at most 6144 bits a
-    // channel, and the reservoir's fullness in constant-rate mode (0x7FF: variable rate).
+    // Every frame read back completely: MPEG-4, no CRC, one raw data block, at most 6144
+    // bits a channel, and the reservoir's fullness in constant-rate mode (0x7FF: variable).
     static void expect_adts_frames(const std::string& path, std::size_t frames,
                                    std::size_t channels, bool constant_rate) {
-        const wav::Bytes b = wav::read_file(path);
-        std::size_t count = 0;
-        for (std::size_t at = 0; at + 7 <= b.size(); ++count) {
-            const std::size_t length = (b[at + 3] & 3u) << 11 | b[at + 4] << 3 | b[at + 5] >> 5;
-            const unsigned fullness = (b[at + 5] & 0x1Fu) << 6 | b[at + 6] >> 2;
-            ASSERT_EQ(b[at] << 8 | b[at + 1], 0xFFF1) << "frame " << count;
-            EXPECT_EQ(b[at + 6] & 3, 0);
-            EXPECT_LE(length, 7 + 768 * channels);
-            EXPECT_EQ(fullness == 0x7FF, !constant_rate) << "frame " << count;
-            at += std::max<std::size_t>(length, 7);
+        const bench::AacStream s = bench::read_adts_file(path);
+        EXPECT_EQ(s.mpeg_id, 0);
+        EXPECT_FALSE(s.crc);
+        EXPECT_EQ(s.frames.size(), frames);
+        for (const bench::RawFrame& f : s.frames) {
+            EXPECT_LE(f.frame_bytes, 7 + 768 * static_cast<int>(channels));
+            EXPECT_EQ(f.buffer_fullness == 0x7FF, !constant_rate);
         }
-        EXPECT_EQ(count, frames);
     }
 };
 
@@ -155,6 +152,11 @@ TEST_F(Stream, ChannelsStaySeparateAndTransientsAndNoiseComeThrough) {
                {"-c", "-r", "96000", "-main"}, 25.0, 44100, 16, 0, {0, -1});
     const Signal c = clicks(n, 44100, 8000);
     round_trip("clicks_main.aac", {c, c}, {"-c", "-r", "128000", "-main"}, 30.0);
+    const bench::AacStream clicked = bench::read_adts_file(dir_.file("clicks_main.aac"));
+    EXPECT_EQ(clicked.profile, 0);
+    EXPECT_TRUE(std::any_of(clicked.frames.begin(), clicked.frames.end(), [](const auto& f) {
+        return f.elements[0].channels[1].short_windows();
+    }));
     // Noise is coded to its masking threshold, not to its waveform; its loudness must come
     // through (less the band above the encoder's bandwidth).
     const Signal left = noise(0.3, n, 1);
@@ -167,6 +169,38 @@ TEST_F(Stream, ChannelsStaySeparateAndTransientsAndNoiseComeThrough) {
         decoded += d.samples[0][i + kFfmpegAdtsDelay] * d.samples[0][i + kFfmpegAdtsDelay];
     }
     EXPECT_NEAR(10.0 * std::log10(decoded / source), -1.0, 2.0);
+}
+
+// The stream reader on ffmpeg's encoder, which uses noise substitution, intensity stereo
+// and TNS at this rate: every byte is read, and a frame one byte too long is named.
+TEST_F(Stream, TheStreamReaderReadsEveryToolOfAnotherEncoder) {
+    const int n = 3 * 44100;
+    const Signal x = material(n, 44100, 5);
+    const std::string wav = dir_.file("in.wav"), aac = dir_.file("ffmpeg.aac");
+    ASSERT_TRUE(
+        wav::write_file(wav, wav::file(std::vector<Signal>{x, add(noise(0.2, n, 6), x)}, 44100)));
+    ASSERT_TRUE(bench::run_child({"ffmpeg", "-v", "error", "-i", wav, "-c:a", "aac", "-b:a", "64k",
+                                  "-f", "adts", aac},
+                                 true)
+                    .ok());
+    wav::Bytes bytes = wav::read_file(aac);
+    std::map<int, int> books;
+    int total = 0, tns = 0;
+    for (const bench::RawFrame& f : bench::read_adts(bytes).frames) {
+        total += f.frame_bytes;
+        for (const bench::ChannelStream& c : f.elements[0].channels) {
+            tns += c.tns_data_present ? 1 : 0;
+            for (int b : c.book) {
+                ++books[b];
+            }
+        }
+    }
+    EXPECT_EQ(total, static_cast<int>(bytes.size()));
+    EXPECT_GT(tns, 0);
+    EXPECT_GT(books[bench::kNoiseBook], 100);
+    EXPECT_GT(books[bench::kIntensityBook], 10);
+    bytes[4] += 1;  // the first frame's length grows by 8 bytes
+    expect_throw_saying<std::runtime_error>([&] { bench::read_adts(bytes); }, "frame 0");
 }
 
 TEST_F(Stream, SilenceAndTheShortestInputs) {

@@ -12,6 +12,7 @@
 
 #include "bench/child_process.h"
 #include "bench/nmr.h"
+#include "bench/stream_reader.h"
 #include "bench/temp_folder.h"
 #include "bench/wav_file.h"
 #include "core/aac_tables.h"
@@ -80,22 +81,9 @@ std::map<std::string, std::string> faad_info(const std::string& file);
 double max_difference(const std::vector<float>& a, int delay_a, const std::vector<float>& b,
                       int delay_b, std::size_t count);
 
-// MSB-first bit reader over bytes; reading past the end throws.
-class BitReader {
-public:
-    BitReader(const std::uint8_t* data, std::size_t bytes) : data_(data), bits_(bytes * 8) {}
-    std::uint32_t read(int count);
-
-private:
-    const std::uint8_t* data_;
-    std::size_t bits_;
-    std::size_t position_ = 0;
-};
-
-// Reads one codeword of `codes` bit by bit, as a decoder does; throws if none matches.
-int decode_codeword(const aac::HuffCode* codes, int size, BitReader& in);
-// Reads `count` spectral values of `book` (1..11) with their signs and escapes, from the
-// book's table as the standard numbers it (not through the encoder's codebook lookup).
-std::vector<int> decode_spectral(int book, BitReader& in, int count);
+// The independent reader of AAC bits and codewords lives with the stream reader.
+using bench::BitReader;
+using bench::decode_codeword;
+using bench::decode_spectral;
 
 }  // namespace brevix::test
