@@ -19,7 +19,7 @@ constexpr int kMaxBandsLong48000 = 40;
 constexpr int kMaxBandsShort = 14;
 
 // Below about 1.4 kHz the ear's time resolution is coarse and pre-echo is rarely heard;
-// the filter starts at the first band at or above this.
+// a filter starts at the first band at or above this, or an octave or two higher.
 constexpr float kStartHz = 1350.0f;
 // Prediction gain from which a window is filtered: a steady sound gives about 1, a click
 // or pulse within the window several times that.
@@ -67,9 +67,9 @@ int filter_bits(const TnsFilter& f, bool short_window) {
            f.order * (kCoefBits - (f.compress ? 1 : 0));
 }
 
-int first_band_at(const BandLayout& layout, int lines, int sample_rate) {
-    const float wanted =
-        kStartHz * 2.0f * static_cast<float>(lines) / static_cast<float>(sample_rate);
+int first_band_at(const BandLayout& layout, int lines, int sample_rate, int start) {
+    const float wanted = kStartHz * static_cast<float>(1 << start) * 2.0f *
+                         static_cast<float>(lines) / static_cast<float>(sample_rate);
     int b = 0;
     while (b < layout.count && static_cast<float>(layout.offsets[b]) < wanted) {
         ++b;
@@ -79,13 +79,16 @@ int first_band_at(const BandLayout& layout, int lines, int sample_rate) {
 
 }  // namespace
 
-Tns::Tns(int sample_rate, Profile profile) : scratch_(std::make_unique<Candidate>()) {
+Tns::Tns(int sample_rate, Profile profile) : scratch_(std::make_unique<Candidate[]>(2)) {
     long_.layout = long_bands(sample_rate);
-    long_.first_band = first_band_at(long_.layout, kFrameLength, sample_rate);
+    for (int s = 0; s < kStarts; ++s) {
+        long_.first_band[s] = first_band_at(long_.layout, kFrameLength, sample_rate, s);
+        short_.first_band[s] =
+            first_band_at(short_bands(sample_rate), kShortLength, sample_rate, s);
+    }
     long_.max_bands = sample_rate == 44100 ? kMaxBandsLong44100 : kMaxBandsLong48000;
     long_.max_order = profile == Profile::kMain ? kMaxOrderLongMain : kMaxOrderLongLc;
     short_.layout = short_bands(sample_rate);
-    short_.first_band = first_band_at(short_.layout, kShortLength, sample_rate);
     short_.max_bands = kMaxBandsShort;
     short_.max_order = kMaxOrderShort;
 }
@@ -107,32 +110,41 @@ void Tns::apply(const TnsChannel* channels, int count, bool short_windows, int m
     // group: the windows of a group share their scalefactors, so a threshold lowered in
     // one of them is a threshold lowered for all.
     Group group{channels, count, 0, short_windows ? group_lengths[0] : 1};
-    Candidate* candidate = scratch_.get();
+    Candidate* candidate = &scratch_[0];
+    Candidate* best = &scratch_[1];
     for (int g = 0, w = 0; g < (short_windows ? groups : 1); ++g) {
         group.first = w;
         group.length = short_windows ? group_lengths[g] : 1;
         for (; w < group.first + group.length; ++w) {
-            if (!design(group, w, lines, limits, end, *candidate)) {
+            float best_change = kShapingWorth;
+            bool found = false;
+            for (int s = 0; s < kStarts; ++s) {
+                if (!design(group, w, lines, limits, limits.first_band[s], end, *candidate)) {
+                    continue;
+                }
+                const float change = group_entropy(group, limits.layout, end, w, *candidate) -
+                                     group_entropy(group, limits.layout, end, -1, *candidate);
+                if (change <= best_change) {
+                    best_change = change;
+                    found = true;
+                    std::swap(candidate, best);
+                }
+            }
+            if (!found) {
                 continue;
             }
-            const float before = group_entropy(group, limits.layout, end, -1, *candidate);
-            const float after = group_entropy(group, limits.layout, end, w, *candidate);
-            if (after > before + kShapingWorth) {
-                continue;
-            }
-            const int lo = limits.layout.offsets[limits.first_band];
+            const int lo = limits.layout.offsets[best->first_band];
             const int n = limits.layout.offsets[end] - lo;
             for (int c = 0; c < count; ++c) {
                 const TnsChannel& ch = channels[c];
                 ch.data->present = true;
-                ch.data->filter[w] = candidate->filter;
-                std::copy(candidate->lines[c], candidate->lines[c] + n,
-                          ch.spectrum + w * lines + lo);
+                ch.data->filter[w] = best->filter;
+                std::copy(best->lines[c], best->lines[c] + n, ch.spectrum + w * lines + lo);
                 float* e = ch.energy + w * kMaxShortBands;
                 float* t = ch.threshold + w * kMaxShortBands;
-                for (int b = limits.first_band; b < end; ++b) {
-                    e[b] = candidate->energy[c][b];
-                    t[b] /= candidate->gain[c][b];
+                for (int b = best->first_band; b < end; ++b) {
+                    e[b] = best->energy[c][b];
+                    t[b] /= best->gain[c][b];
                 }
             }
         }
@@ -160,10 +172,9 @@ float Tns::group_entropy(const Group& group, const BandLayout& layout, int end_b
     return changed < 0 ? bits : bits + static_cast<float>(group.count * candidate.bits);
 }
 
-bool Tns::design(const Group& group, int window, int lines, const Limits& limits, int end_band,
-                 Candidate& out) const {
+bool Tns::design(const Group& group, int window, int lines, const Limits& limits, int first,
+                 int end_band, Candidate& out) const {
     const BandLayout& layout = limits.layout;
-    const int first = limits.first_band;
     if (end_band <= first) {
         return false;
     }

@@ -6,18 +6,22 @@
 // quantisation noise alike, so the noise follows the sound in time instead of spreading
 // evenly over the window (pre-echo).
 //
-// Per window (the long window or each of the eight short ones), over the lines from about
-// 1.4 kHz up to the last band the stream's tool limits and the coded bandwidth allow:
-//  * autocorrelation of the lines of the bands clearly above their threshold;
+// Per window (the long window or each of the eight short ones), over the lines from a
+// start frequency (about 1.4, 2.8 or 5.5 kHz: each is tried) up to the last band the
+// stream's tool limits and the coded bandwidth allow:
+//  * autocorrelation of the lines of the bands clearly above their threshold (not
+//    normalised per band: the filter then whitens the lines the quantiser sees);
 //  * Levinson-Durbin recursion for the reflection coefficients and the prediction gain;
 //  * where the gain exceeds a threshold, the reflection coefficients are quantised as the
 //    stream carries them (4 bits, arcsine scale), trailing zeros dropped, turned into the
 //    direct-form filter, and the window's lines filtered (downwards over frequency).
-// The synthesis filter raises the noise by its power gain: the filtered bands get their
-// thresholds divided by it, so the noise the decoder puts out stays what the
-// psychoacoustic model allows, and only its shape in time changes. The filter is kept
-// where the filtered bands at those thresholds cost no more bits (by perceptual entropy)
-// than the unfiltered ones, and their energies are recomputed from the filtered lines.
+// The synthesis filter raises the quantisation noise by its power gain, and a band coded
+// as zeros leaves its filtered lines as the error, which it may raise by more: each
+// filtered band's threshold is divided by the larger of the two, so the noise the decoder
+// puts out stays what the psychoacoustic model allows and only its shape in time changes.
+// That costs bits wherever the filter flattens a band less than it raises its noise, so a
+// filter is kept only where the window's group (short windows of a group share their
+// scalefactors) costs, by perceptual entropy, about no more bits than without it.
 #pragma once
 
 #include <cstdint>
@@ -74,10 +78,12 @@ public:
                const int* group_lengths, int groups);
 
 private:
+    // Filters are tried from these many start frequencies, an octave apart.
+    static constexpr int kStarts = 3;
     struct Limits {
         BandLayout layout;
-        int first_band;  // lowest band filtered
-        int max_bands;   // highest band (exclusive) the tool may reach
+        int first_band[kStarts];  // lowest band filtered, per candidate start
+        int max_bands;            // highest band (exclusive) the tool may reach
         int max_order;
     };
     // The windows [first, first + length) of one group, in all channels.
@@ -98,15 +104,15 @@ private:
         float gain[kMaxTnsChannels][kMaxLongBands];  // noise growth per band, at least noise_gain
     };
     // Designs the filter of `window` from all channels; false if it would not shape much.
-    bool design(const Group& group, int window, int lines, const Limits& limits, int end_band,
-                Candidate& out) const;
+    bool design(const Group& group, int window, int lines, const Limits& limits, int first_band,
+                int end_band, Candidate& out) const;
     // Perceptual entropy of the group's bands below `end_band`, plus the candidate's bits
     // when window `changed` takes the candidate (-1: as it stands, without it).
     float group_entropy(const Group& group, const BandLayout& layout, int end_band, int changed,
                         const Candidate& candidate) const;
 
     Limits long_;
-    std::unique_ptr<Candidate> scratch_;  // too large for the stack
+    std::unique_ptr<Candidate[]> scratch_;  // two: the best so far and the next try
     Limits short_;
 };
 
