@@ -187,23 +187,25 @@ bool Tns::design(const Group& group, int window, int lines, const Limits& limits
     // (Unnormalised: the filter then whitens the lines the quantiser sees, so that its
     // noise is white and the noise gain below holds.)
     double r[kMaxTnsOrder + 1] = {};
+    float selected[kFrameLength + kMaxTnsOrder] = {};  // zeros past the end
     for (int c = 0; c < group.count; ++c) {
         const float* x = group.channels[c].spectrum + window * lines;
         const float* energy = group.channels[c].energy + window * kMaxShortBands;
         const float* threshold = group.channels[c].threshold + window * kMaxShortBands;
-        float* selected = out.lines[c];  // scratch until the filtered lines are written
         for (int b = first; b < end_band; ++b) {
             const bool used = energy[b] > kMinSignalToMask * threshold[b];
             for (int k = layout.offsets[b]; k < layout.offsets[b + 1]; ++k) {
                 selected[k - lo] = used ? x[k] : 0.0f;
             }
         }
-        for (int lag = 0; lag <= max_order; ++lag) {
-            double sum = 0.0;
-            for (int k = lag; k < n; ++k) {
-                sum += static_cast<double>(selected[k]) * selected[k - lag];
+        float sum[kMaxTnsOrder + 1] = {};
+        for (int k = 0; k < n; ++k) {
+            for (int lag = 0; lag <= kMaxTnsOrder; ++lag) {
+                sum[lag] += selected[k] * selected[k + lag];
             }
-            r[lag] += sum;
+        }
+        for (int lag = 0; lag <= max_order; ++lag) {
+            r[lag] += sum[lag];
         }
     }
     if (max_order < 1 || r[0] <= 0.0) {
