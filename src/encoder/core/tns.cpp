@@ -118,8 +118,10 @@ void Tns::apply(const TnsChannel* channels, int count, bool short_windows, int m
         for (; w < group.first + group.length; ++w) {
             float best_change = kShapingWorth;
             bool found = false;
+            double r[kStarts][kMaxTnsOrder + 1];
+            correlate(group, w, lines, limits, end, r);
             for (int s = 0; s < kStarts; ++s) {
-                if (!design(group, w, lines, limits, limits.first_band[s], end, *candidate)) {
+                if (!design(group, w, lines, limits, limits.first_band[s], end, r[s], *candidate)) {
                     continue;
                 }
                 const float change = group_entropy(group, limits.layout, end, w, *candidate) -
@@ -172,21 +174,16 @@ float Tns::group_entropy(const Group& group, const BandLayout& layout, int end_b
     return changed < 0 ? bits : bits + static_cast<float>(group.count * candidate.bits);
 }
 
-bool Tns::design(const Group& group, int window, int lines, const Limits& limits, int first,
-                 int end_band, Candidate& out) const {
+void Tns::correlate(const Group& group, int window, int lines, const Limits& limits, int end_band,
+                    double (*r)[kMaxTnsOrder + 1]) const {
     const BandLayout& layout = limits.layout;
+    const int first = limits.first_band[0];
+    std::fill(r[0], r[0] + kStarts * (kMaxTnsOrder + 1), 0.0);
     if (end_band <= first) {
-        return false;
+        return;
     }
     const int lo = layout.offsets[first];
     const int n = layout.offsets[end_band] - lo;
-    const int max_order = std::min(limits.max_order, n / 4);
-    out.first_band = first;
-
-    // Autocorrelation of the lines of the clearly coded bands, summed over the channels.
-    // (Unnormalised: the filter then whitens the lines the quantiser sees, so that its
-    // noise is white and the noise gain below holds.)
-    double r[kMaxTnsOrder + 1] = {};
     float selected[kFrameLength + kMaxTnsOrder] = {};  // zeros past the end
     for (int c = 0; c < group.count; ++c) {
         const float* x = group.channels[c].spectrum + window * lines;
@@ -198,16 +195,35 @@ bool Tns::design(const Group& group, int window, int lines, const Limits& limits
                 selected[k - lo] = used ? x[k] : 0.0f;
             }
         }
+        // Each start's sums are those of the lines from its start on: one pass from the top.
         float sum[kMaxTnsOrder + 1] = {};
-        for (int k = 0; k < n; ++k) {
+        int k = n;
+        for (int s = kStarts - 1; s >= 0; --s) {
+            for (const int stop = std::min(n, layout.offsets[limits.first_band[s]] - lo);
+                 k > stop;) {
+                --k;
+                for (int lag = 0; lag <= kMaxTnsOrder; ++lag) {
+                    sum[lag] += selected[k] * selected[k + lag];
+                }
+            }
             for (int lag = 0; lag <= kMaxTnsOrder; ++lag) {
-                sum[lag] += selected[k] * selected[k + lag];
+                r[s][lag] += sum[lag];
             }
         }
-        for (int lag = 0; lag <= max_order; ++lag) {
-            r[lag] += sum[lag];
-        }
     }
+}
+
+bool Tns::design(const Group& group, int window, int lines, const Limits& limits, int first,
+                 int end_band, const double* r, Candidate& out) const {
+    const BandLayout& layout = limits.layout;
+    if (end_band <= first) {
+        return false;
+    }
+    const int lo = layout.offsets[first];
+    const int n = layout.offsets[end_band] - lo;
+    const int max_order = std::min(limits.max_order, n / 4);
+    out.first_band = first;
+
     if (max_order < 1 || r[0] <= 0.0) {
         return false;
     }

@@ -103,9 +103,16 @@ private:
         float energy[kMaxTnsChannels][kMaxLongBands];
         float gain[kMaxTnsChannels][kMaxLongBands];  // noise growth per band, at least noise_gain
     };
-    // Designs the filter of `window` from all channels; false if it would not shape much.
+    // Autocorrelations (lags 0..kMaxTnsOrder) of the lines of `window` from each start up
+    // to `end_band`, of the bands clearly above their threshold, summed over the channels.
+    // (Not normalised per band: the filter then whitens the lines the quantiser sees, so
+    // that its noise is white and the noise gain holds.)
+    void correlate(const Group& group, int window, int lines, const Limits& limits, int end_band,
+                   double (*r)[kMaxTnsOrder + 1]) const;
+    // Designs the filter of `window` from the start at `first_band`, with autocorrelation
+    // `r`; false if it would not shape much.
     bool design(const Group& group, int window, int lines, const Limits& limits, int first_band,
-                int end_band, Candidate& out) const;
+                int end_band, const double* r, Candidate& out) const;
     // Perceptual entropy of the group's bands below `end_band`, plus the candidate's bits
     // when window `changed` takes the candidate (-1: as it stands, without it).
     float group_entropy(const Group& group, const BandLayout& layout, int end_band, int changed,
