@@ -162,7 +162,7 @@ float Tns::group_entropy(const Group& group, const BandLayout& layout, int end_b
             float energy = 0.0f;
             float threshold = 1e30f;
             for (int w = group.first; w < group.first + group.length; ++w) {
-                const bool filtered = w == changed && b >= candidate.first_band;
+                const bool filtered = w == changed;
                 energy += filtered ? candidate.energy[c][b] : ch.energy[w * kMaxShortBands + b];
                 const float t = ch.threshold[w * kMaxShortBands + b];
                 threshold = std::min(threshold, filtered ? t / candidate.gain[c][b] : t);

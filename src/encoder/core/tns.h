@@ -119,8 +119,8 @@ private:
                         const Candidate& candidate) const;
 
     Limits long_;
-    std::unique_ptr<Candidate[]> scratch_;  // two: the best so far and the next try
     Limits short_;
+    std::unique_ptr<Candidate[]> scratch_;  // two: the best so far and the next try
 };
 
 // Bits of tns_data() (0 when no window has a filter: only tns_data_present is sent).
