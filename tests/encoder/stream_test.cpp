@@ -40,7 +40,8 @@ protected:
         const std::string out = dir_.file(name);
         EXPECT_TRUE(wav::write_file(wav, wav::file(channels, rate, bits, mask)));
         const bool constant_rate = std::count(switches.begin(), switches.end(), "-c") == 1;
-        switches.insert(switches.begin(), "-nh");
+        // Substituted noise differs from decoder to decoder (pns_test.cpp checks it).
+        switches.insert(switches.begin(), {"-nh", "-no-pns"});
         switches.insert(switches.end(), {wav, "-o", out});
         const bench::ChildRun run = mp4(switches);
         EXPECT_EQ(run.exit_code, 0) << run.err;
@@ -201,7 +202,8 @@ Signal pulses(int n, int rate) {
 }
 
 // The stream of an in-process encoding with `tools`, which the program cannot switch.
-bench::AacStream encode(const std::vector<Signal>& x, int rate, aac::EncoderConfig::Tools tools) {
+bench::AacStream encode(const std::vector<Signal>& x, int rate, aac::EncoderConfig::Tools tools,
+                        aac::Profile profile = aac::Profile::kLowComplexity) {
     struct Memory : aac::ByteSink {
         std::vector<std::uint8_t> bytes;
         void write(const void* data, std::size_t n) override {
@@ -213,6 +215,7 @@ bench::AacStream encode(const std::vector<Signal>& x, int rate, aac::EncoderConf
     config.sample_rate = rate;
     config.channels = static_cast<int>(x.size());
     config.tools = tools;
+    config.profile = profile;
     aac::AdtsWriter adts({config.profile, rate, config.channels}, memory);
     aac::Encoder encoder(config, adts.overhead_bits_per_frame());
     std::vector<std::vector<float>> pcm;
@@ -253,6 +256,66 @@ TEST_F(Stream, TemporalNoiseShapingFollowsAttacksAndPulses) {
     off.tns = false;
     EXPECT_EQ(tns_windows(encode({left, right}, 44100, off)), std::make_pair(0, 0));
     EXPECT_EQ(tns_windows(encode({voice}, 44100, off)), std::make_pair(0, 0));
+}
+
+// How a stream uses prediction: long frames, those with predictor data, predicted bands
+// among the flags sent, and whether the reset groups cycle 1..30 frame after frame.
+struct PredictionUse {
+    int long_frames = 0, with_data = 0, used = 0, flags = 0;
+    bool cycling = true;
+};
+
+PredictionUse prediction_use(const bench::AacStream& s) {
+    PredictionUse u;
+    int last_group = 0;
+    for (const bench::RawFrame& f : s.frames) {
+        const bench::ChannelStream& c = f.elements[0].channels[0];
+        u.long_frames += c.short_windows() ? 0 : 1;
+        if (c.predictor_data_present) {
+            ++u.with_data;
+            u.used +=
+                static_cast<int>(std::count(c.prediction_used.begin(), c.prediction_used.end(), 1));
+            u.flags += static_cast<int>(c.prediction_used.size());
+            u.cycling = u.cycling && c.predictor_reset &&
+                        (last_group == 0 || c.predictor_reset_group == last_group % 30 + 1);
+            last_group = c.predictor_reset_group;
+        }
+    }
+    return u;
+}
+
+// Main-profile prediction on sustained chords with attacks (short windows reset the
+// predictors): both decoders stay in step with the encoder to the end (a predictor state
+// out of step would drift), most long frames predict, and the resets cycle. LC streams
+// and the Main profile with prediction switched off carry no predictor data.
+TEST_F(Stream, MainProfilePredictionStaysInStepWithBothDecoders) {
+    const int n = 12 * 44100;
+    const std::vector<double> notes = {82, 131, 165, 196, 262, 330, 392, 523, 659, 784, 1047, 1319};
+    const Signal left = add(chord(notes, 0.6, n), clicks(n, 44100, 3 * 44100));
+    const Signal right =
+        add(chord({73, 147, 185, 220, 294, 370, 440, 587, 740, 880, 1175, 1480}, 0.5, n),
+            clicks(n, 44100, 4 * 44100));
+    round_trip("predicted.aac", {left, right}, {"-c", "-r", "128000", "-main"}, 40.0);
+    const PredictionUse stereo = prediction_use(bench::read_adts_file(dir_.file("predicted.aac")));
+    EXPECT_GT(stereo.with_data, stereo.long_frames * 4 / 5);
+    EXPECT_GT(stereo.used, stereo.flags / 6);
+    EXPECT_TRUE(stereo.cycling);
+    const Signal mono = chord(notes, 0.7, n, 48000);
+    round_trip("predicted_mono.aac", {mono}, {"-c", "-r", "64000", "-main"}, 39.0, 48000);
+    const PredictionUse one =
+        prediction_use(bench::read_adts_file(dir_.file("predicted_mono.aac")));
+    EXPECT_GT(one.with_data, one.long_frames * 4 / 5);
+    round_trip("not_predicted.aac", {mono}, {"-c", "-r", "64000", "-lc"}, 30.0, 48000);
+    EXPECT_EQ(prediction_use(bench::read_adts_file(dir_.file("not_predicted.aac"))).with_data, 0);
+
+    aac::EncoderConfig::Tools no_prediction;
+    no_prediction.prediction = false;
+    const Signal second_l(left.begin(), left.begin() + 44100);
+    const Signal second_r(right.begin(), right.begin() + 44100);
+    EXPECT_EQ(
+        prediction_use(encode({second_l, second_r}, 44100, no_prediction, aac::Profile::kMain))
+            .with_data,
+        0);
 }
 
 // The stream reader on ffmpeg's encoder, which uses noise substitution, intensity stereo

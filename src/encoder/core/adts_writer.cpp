@@ -21,6 +21,8 @@ void AdtsWriter::make_header(const StreamInfo& info, std::size_t payload_bytes, 
         throw std::length_error("frame too long for an ADTS header");
     }
     BitWriter bits(header, kHeaderBytes);
+    // Every stream says MPEG-4: noise substitution needs it, any decoder that knows MPEG-4
+    // takes all the rest, and some refuse a short stream that says MPEG-2.
     bits.put(0xFFF, 12);                                        // sync word
     bits.put(0, 1);                                             // MPEG-4
     bits.put(0, 2);                                             // layer

@@ -25,6 +25,52 @@ constexpr BandwidthPoint kBandwidthTable[] = {
     {64000, 16500}, {80000, 18000}, {96000, 19000}, {128000, 20000}, {160000, 20500},
 };
 
+// Noise substitution and intensity stereo serve the lower rates, where coding the upper
+// bands' waveforms would take bits the lower bands need more. Highest rates per channel
+// (bits/s) and lowest band starts (Hz) where they may be used: noise substitution above
+// the range where a listener follows single partials, intensity stereo where hearing
+// follows the level differences between the ears rather than their waveforms.
+constexpr int kNoiseSubstitutionMaxRate = 64000;
+constexpr int kNoiseSubstitutionStartHz = 4000;
+constexpr int kIntensityMaxRate = 48000;
+constexpr int kIntensityStartHz = 6000;
+// A band of a pair that may be substituted is coded as mid/side only when the source's
+// channels are this correlated there: substituted in both channels of an M/S band, the
+// decoder may give them the same noise.
+constexpr float kCorrelatedNoise = 0.7f;
+// What intensity stereo costs a listener: the band's waveform error in each channel (what
+// the common signal cannot represent: the channels' differences in phase and in their
+// waveforms' fine structure), counted as noise times kIntensityLoss, since in these bands
+// a listener follows the level difference (which intensity keeps, per band and frame) far
+// more than the waveforms.
+constexpr float kIntensityLoss = 0.25f;
+constexpr float kIntensityBits = 3.0f;     // a position's difference code
+constexpr int kMaxIntensityPosition = 30;  // level difference of 45 dB
+// Each channel at least this much of a band's energy for intensity stereo.
+constexpr float kIntensityMinShare = 1e-3f;
+
+int first_band_from(const BandLayout& layout, int lines, int hz, int sample_rate) {
+    int b = 0;
+    while (b < layout.count && static_cast<std::int64_t>(layout.offsets[b]) * sample_rate <
+                                   std::int64_t{2} * hz * lines) {
+        ++b;
+    }
+    return b;
+}
+
+// Lowest cost (distortion plus lambda times bits) of coding a band of `energy` over `lines`
+// lines against `threshold` with `weight`, by the perceptual-entropy estimate of the bits
+// (half a bit per line and halving of the noise): the rate loop's trade-off, estimated.
+float coding_cost(float energy, float threshold, float weight, int lines, float lambda) {
+    const float inverse_mask = weight / std::max(threshold, 1e-9f);
+    const float noise = lambda * static_cast<float>(lines) / (1.3862944f * inverse_mask);
+    if (noise >= energy) {
+        return inverse_mask * energy;
+    }
+    return inverse_mask * noise +
+           lambda * 0.5f * static_cast<float>(lines) * std::log2(energy / noise);
+}
+
 // The low-frequency effects channel feeds a subwoofer that plays little above 120 Hz;
 // its lowest bands up to about twice that are coded, so the crossover stays intact.
 constexpr int kLfeBandwidthHz = 240;
@@ -34,7 +80,8 @@ constexpr float kLfeThresholdScale = 0.1f;
 }  // namespace
 
 struct Encoder::Channel {
-    explicit Channel(int sample_rate) : psycho(sample_rate) {}
+    explicit Channel(int sample_rate)
+        : psycho(sample_rate), predictors(long_bands(sample_rate).offsets[kPredictionBands]) {}
 
     float history[3 * kFrameLength] = {};  // blocks k, k+1 (this frame) and k+2 (look-ahead)
     PsychoModel psycho;
@@ -48,6 +95,7 @@ struct Encoder::Channel {
     float short_weight[kMaxShortBands] = {};
     float window_energy[kNumShortWindows] = {};
     Ics ics;
+    Predictors predictors;  // Main profile only
 };
 
 int min_bit_rate(int channels) {
@@ -122,6 +170,18 @@ Encoder::Encoder(const EncoderConfig& config, int container_bits_per_frame)
     short_max_sfb_ = bands_below(short_bands(config.sample_rate), short_lines);
     lfe_max_sfb_ = bands_below(long_bands(config.sample_rate),
                                kLfeBandwidthHz * 2 * kFrameLength / config.sample_rate);
+    substitute_noise_ =
+        config.tools.pns && config.bit_rate / full_band_channels <= kNoiseSubstitutionMaxRate;
+    intensity_ =
+        config.tools.intensity && config.bit_rate / full_band_channels <= kIntensityMaxRate;
+    for (int s = 0; s < 2; ++s) {
+        const BandLayout layout =
+            s == 0 ? long_bands(config.sample_rate) : short_bands(config.sample_rate);
+        const int lines = s == 0 ? kFrameLength : kShortLength;
+        noise_start_[s] =
+            first_band_from(layout, lines, kNoiseSubstitutionStartHz, config.sample_rate);
+        intensity_start_[s] = first_band_from(layout, lines, kIntensityStartHz, config.sample_rate);
+    }
 
     for (int c = 0; c < config.channels; ++c) {
         channels_.push_back(std::make_unique<Channel>(config.sample_rate));
@@ -200,6 +260,8 @@ void Encoder::analyze_channel(Channel& ch, WindowSequence sequence, WindowShape 
         window_long_block(ch.history, sequence, previous_shape, shape, windowed_);
         long_mdct_.forward(windowed_, ch.raw);
         ch.psycho.analyze_long(ch.raw, ch.ics.energy, ch.ics.threshold, ch.ics.weight);
+        const float* tonality = ch.psycho.long_tonality();
+        std::copy(tonality, tonality + ch.psycho.long_layout().count, ch.ics.tonality);
     }
 }
 
@@ -259,10 +321,92 @@ void Encoder::group_and_layout(int first, int count, int long_max_sfb) {
                 // The group stands for its share of the frame's eight windows.
                 ics.weight[i] = ch.short_weight[b] * static_cast<float>(lengths[g]) /
                                 static_cast<float>(kNumShortWindows);
+                ics.tonality[i] = ch.psycho.short_tonality()[b];
             }
             window += lengths[g];
         }
     }
+}
+
+// Which bands of the channels [first, first + count) the rate loop may substitute, with the
+// energies substitution must give back; no intensity bands yet.
+void Encoder::mark_bands(int first, int count, bool substitute) {
+    for (int c = first; c < first + count; ++c) {
+        Ics& ics = channels_[static_cast<std::size_t>(c)]->ics;
+        const int start = noise_start_[ics.is_short() ? 1 : 0];
+        for (int g = 0, window = 0; g < ics.group_count; window += ics.group_length[g++]) {
+            for (int b = 0; b < ics.bands_per_group; ++b) {
+                const int i = g * ics.bands_per_group + b;
+                ics.fixed_book[i] = 0;
+                // Nor where a shaping filter would reshape (and amplify) the decoded noise.
+                const bool shaped =
+                    tns_.covers(ics.tns, ics.is_short(), window, ics.group_length[g], b);
+                ics.may_substitute[i] =
+                    substitute && b >= start && ics.predicted[i] == 0 && !shaped ? 1 : 0;
+                ics.output_energy[i] = ics.energy[i];
+            }
+        }
+    }
+}
+
+// Intensity stereo for band `band` of a pair when it costs less than coding both channels
+// (as left/right or mid/side, whichever is cheaper), by the rate loop's trade-off of the
+// last frame: the left channel then carries the sum of both (in or out of phase, by the
+// sign of `correlation`, the sum of l * r) scaled to the left channel's energy, the right
+// one only the level difference as its intensity position. Returns whether it did.
+bool Encoder::choose_intensity(Ics& left, Ics& right, int band, float correlation) {
+    const int i = band;
+    const float e_l = left.energy[i];
+    const float e_r = right.energy[i];
+    const float sign = correlation >= 0.0f ? 1.0f : -1.0f;
+    const float e_sum = e_l + e_r + 2.0f * sign * correlation;
+    if (e_l <= kIntensityMinShare * (e_l + e_r) || e_r <= kIntensityMinShare * (e_l + e_r) ||
+        e_sum <= 0.0f) {
+        return false;
+    }
+    const float lambda = rate_loop_.lambda();
+    const int lines = left.band_width[i];
+    const float t_l = left.threshold[i];
+    const float t_r = right.threshold[i];
+    const float w = left.weight[i];
+    // Waveform error of each channel when both follow the sum (closed form of
+    // |x - x_energy / sum_energy * sum|^2).
+    const float root = std::sqrt(e_sum);
+    const float error_l =
+        std::max(0.0f, 2.0f * e_l - 2.0f * std::sqrt(e_l) * (e_l + sign * correlation) / root);
+    const float error_r =
+        std::max(0.0f, 2.0f * e_r - 2.0f * std::sqrt(e_r) * (e_r + sign * correlation) / root);
+    const float e_mid = 0.25f * (e_l + e_r + 2.0f * correlation);
+    const float e_side = 0.25f * (e_l + e_r - 2.0f * correlation);
+    const float t_ms = t_l * t_r / std::max(t_l + t_r, 1e-30f);
+    const float lr =
+        coding_cost(e_l, t_l, w, lines, lambda) + coding_cost(e_r, t_r, w, lines, lambda);
+    const float ms =
+        coding_cost(e_mid, t_ms, w, lines, lambda) + coding_cost(e_side, t_ms, w, lines, lambda);
+    // The left channel's coding noise reaches the right one scaled by e_r / e_l: it counts
+    // against both thresholds.
+    const float t_is = 1.0f / (1.0f / std::max(t_l, 1e-9f) + e_r / (e_l * std::max(t_r, 1e-9f)));
+    const float intensity =
+        coding_cost(e_l, t_is, w, lines, lambda) + lambda * kIntensityBits +
+        kIntensityLoss * w * (error_l / std::max(t_l, 1e-9f) + error_r / std::max(t_r, 1e-9f));
+    if (lambda <= 0.0f || intensity >= std::min(lr, ms)) {
+        return false;
+    }
+    const int start = left.band_start[i];
+    const float scale = std::sqrt(e_l / e_sum);
+    for (int k = start; k < start + lines; ++k) {
+        left.spectrum[k] = scale * (left.spectrum[k] + sign * right.spectrum[k]);
+        right.spectrum[k] = 0.0f;
+    }
+    // The decoder's right channel: left * 2^(-position / 4) (sign by the book).
+    const int position = static_cast<int>(std::lround(2.0f * std::log2(e_l / e_r)));
+    right.scalefactor[i] = std::clamp(position, -kMaxIntensityPosition, kMaxIntensityPosition);
+    right.fixed_book[i] =
+        static_cast<std::uint8_t>(sign > 0.0f ? kIntensityCodebook : kIntensityOutOfPhaseCodebook);
+    right.may_substitute[i] = 0;
+    right.energy[i] = 0.0f;
+    left.threshold[i] = t_is;
+    return true;
 }
 
 // Per band, codes mid = (L+R)/2 and side = (L-R)/2 instead of left and right when that
@@ -281,12 +425,26 @@ void Encoder::decide_stereo(Ics& left, Ics& right, StereoMask& mask) {
             const int width = left.band_width[i];
             float e_mid = 0.0f;
             float e_side = 0.0f;
+            float correlation = 0.0f;
             for (int k = start; k < start + width; ++k) {
                 const float m = 0.5f * (left.spectrum[k] + right.spectrum[k]);
                 const float s = 0.5f * (left.spectrum[k] - right.spectrum[k]);
                 e_mid += m * m;
                 e_side += s * s;
+                correlation += left.spectrum[k] * right.spectrum[k];
             }
+            mask.used[i] = 0;
+            ++total;
+            if (intensity_ && b >= intensity_start_[left.is_short() ? 1 : 0] &&
+                left.predicted[i] == 0 && right.predicted[i] == 0 &&
+                choose_intensity(left, right, i, correlation)) {
+                continue;
+            }
+            // Substituted in both channels of an M/S band, the channels may get the same
+            // noise: M/S only where the source's channels are that alike.
+            const bool may_share_noise =
+                (left.may_substitute[i] == 0 && right.may_substitute[i] == 0) ||
+                correlation >= kCorrelatedNoise * std::sqrt(left.energy[i] * right.energy[i]);
             const float t_l = left.threshold[i];
             const float t_r = right.threshold[i];
             const float t_mid = t_l * t_r / std::max(t_l + t_r, 1e-30f);
@@ -295,9 +453,8 @@ void Encoder::decide_stereo(Ics& left, Ics& right, StereoMask& mask) {
                                 band_entropy(right.energy[i], right.threshold[i], width);
             const float pe_ms =
                 band_entropy(e_mid, t_mid, width) + band_entropy(e_side, t_side, width);
-            const bool ms = pe_ms <= pe_lr;
+            const bool ms = pe_ms <= pe_lr && may_share_noise;
             mask.used[i] = ms ? 1 : 0;
-            ++total;
             if (!ms) {
                 continue;
             }
@@ -346,6 +503,7 @@ void Encoder::choose_windows(const ChannelElement& element) {
         Channel& lfe = *channels_[static_cast<std::size_t>(first)];
         analyze_channel(lfe, WindowSequence::kOnlyLong, WindowShape::kSine);
         group_and_layout(first, count, lfe_max_sfb_);
+        mark_bands(first, count, false);
         // Its few lines cost little: code them finer by the playback gain.
         for (int b = 0; b < lfe_max_sfb_; ++b) {
             lfe.ics.threshold[b] *= kLfeThresholdScale;
@@ -382,6 +540,40 @@ void Encoder::choose_windows(const ChannelElement& element) {
     group_and_layout(first, count, long_max_sfb_);
 }
 
+bool Encoder::predicts(const ChannelElement& element) const {
+    return config_.profile == Profile::kMain && config_.tools.prediction &&
+           element.id != ElementId::kLfe;
+}
+
+// Main profile: predicts the element's long-window spectra and codes the bands that gain
+// as residuals (before the M/S decision, which then sees the residuals).
+void Encoder::predict_element(const ChannelElement& element) {
+    Ics* ics[2];
+    Predictors* predictors[2];
+    for (int c = 0; c < element.channels(); ++c) {
+        Channel& ch = *channels_[static_cast<std::size_t>(element.first + c)];
+        ics[c] = &ch.ics;
+        predictors[c] = &ch.predictors;
+        if (!ch.ics.is_short()) {
+            ch.predictors.predict();
+        }
+    }
+    choose_prediction(ics, predictors, element.channels());
+}
+
+// Main profile: runs the predictors on the frame as a decoder rebuilds it.
+void Encoder::update_predictors(const ChannelElement& element) {
+    const Ics* ics[2];
+    Predictors* predictors[2];
+    for (int c = 0; c < element.channels(); ++c) {
+        Channel& ch = *channels_[static_cast<std::size_t>(element.first + c)];
+        ics[c] = &ch.ics;
+        predictors[c] = &ch.predictors;
+    }
+    update_prediction(ics, predictors, element.channels(),
+                      element.id == ElementId::kCpe ? &stereo_masks_[element.tag] : nullptr);
+}
+
 int Encoder::prepare_element(const ChannelElement& element) {
     Ics& ics = channels_[static_cast<std::size_t>(element.first)]->ics;
     if (element.id != ElementId::kCpe) {
@@ -416,6 +608,13 @@ void Encoder::encode_frame(FrameSink& sink) {
     int fixed_bits = kEndBits;
     for (int e = 0; e < layout_.count; ++e) {
         choose_windows(elements[e]);
+        if (predicts(elements[e])) {
+            predict_element(elements[e]);
+        }
+        if (elements[e].id != ElementId::kLfe) {
+            // After the prediction: bands it serves are never substituted.
+            mark_bands(elements[e].first, elements[e].channels(), substitute_noise_);
+        }
         fixed_bits += prepare_element(elements[e]);
     }
 
@@ -431,7 +630,17 @@ void Encoder::encode_frame(FrameSink& sink) {
     }
     constexpr int kAlignSlack = 7;
     rate_loop_.prepare(ics, channel_count);
+    for (int e = 0; e < layout_.count; ++e) {
+        if (elements[e].id == ElementId::kCpe) {
+            rate_loop_.pair(elements[e].first, stereo_masks_[elements[e].tag].used);
+        }
+    }
     rate_loop_.run(frame_budget(average_bits, fixed_bits + kAlignSlack));
+    for (int e = 0; e < layout_.count; ++e) {
+        if (predicts(elements[e])) {
+            update_predictors(elements[e]);
+        }
+    }
 
     BitWriter out(frame_buffer_.data(), frame_buffer_.size());
     for (int e = 0; e < layout_.count; ++e) {

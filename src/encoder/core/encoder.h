@@ -20,6 +20,7 @@
 #include "core/channel_config.h"
 #include "core/ics.h"
 #include "core/mdct.h"
+#include "core/prediction.h"
 #include "core/psycho.h"
 #include "core/rate_loop.h"
 #include "core/syntax_writer.h"
@@ -96,9 +97,14 @@ private:
     void choose_windows(const ChannelElement& element);
     int short_grouping(int first, int count, int* lengths) const;
     void group_and_layout(int first, int count, int long_max_sfb);
+    bool predicts(const ChannelElement& element) const;
+    void predict_element(const ChannelElement& element);
+    void update_predictors(const ChannelElement& element);
     int prepare_element(const ChannelElement& element);  // returns its fixed bits
     void write_element(BitWriter& out, const ChannelElement& element);
     void decide_stereo(Ics& left, Ics& right, StereoMask& mask);
+    bool choose_intensity(Ics& left, Ics& right, int band, float correlation);
+    void mark_bands(int first, int count, bool substitute);
     FrameBudget frame_budget(int average_bits, int side_bits) const;
 
     EncoderConfig config_;
@@ -107,6 +113,11 @@ private:
     int long_max_sfb_ = 0;
     int short_max_sfb_ = 0;
     int lfe_max_sfb_ = 0;
+    bool substitute_noise_ = false;
+    bool intensity_ = false;
+    // First long and short bands where noise substitution and intensity stereo may serve.
+    int noise_start_[2] = {};
+    int intensity_start_[2] = {};
     ElementLayout layout_;
 
     Mdct long_mdct_;

@@ -13,7 +13,12 @@ namespace brevix::aac {
 constexpr int kZeroCodebook = 0;       // band is all zero, nothing transmitted
 constexpr int kEscapeCodebook = 11;    // values >= 16 continue in an escape sequence
 constexpr int kNumSpectralBooks = 12;  // 0 (zero) and 1..11
-constexpr int kEscapeFlag = 16;        // pair value that announces an escape sequence
+// Books of bands without quantised values: noise substitution, and intensity stereo with
+// the right channel out of phase or in phase with the left.
+constexpr int kNoiseCodebook = 13;
+constexpr int kIntensityOutOfPhaseCodebook = 14;
+constexpr int kIntensityCodebook = 15;
+constexpr int kEscapeFlag = 16;  // pair value that announces an escape sequence
 constexpr int kMaxQuantizedValue = 8191;
 constexpr int kScalefactorDiffLimit = 60;
 // Cost given to a codebook that cannot represent a band.

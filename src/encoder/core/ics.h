@@ -35,15 +35,34 @@ struct Ics {
     float energy[kMaxCodingBands] = {};
     float threshold[kMaxCodingBands] = {};  // allowed noise energy per band
     float weight[kMaxCodingBands] = {};     // importance of the band's noise-to-mask ratio
-    TnsData tns;                            // filters applied to `spectrum`, per window
+    float tonality[kMaxCodingBands] = {};   // 0 noise-like .. 1 a line spectrum
+
+    // Bands coded without quantised values. `fixed_book` is set before the rate loop and
+    // kept by it: kIntensityCodebook / kIntensityOutOfPhaseCodebook on the right channel
+    // of a pair, with the intensity position in `scalefactor`; 0 elsewhere. The rate loop
+    // may substitute noise in bands marked `may_substitute`, with the decoded energy
+    // `output_energy` (the band's energy in this output channel, also where `energy` is a
+    // mid or side channel's).
+    std::uint8_t fixed_book[kMaxCodingBands] = {};
+    std::uint8_t may_substitute[kMaxCodingBands] = {};
+    float output_energy[kMaxCodingBands] = {};
+    TnsData tns;  // filters applied to `spectrum`, per window
 
     // Quantiser results.
     int global_gain = 0;
+    // Per band by its book: scalefactor, noise energy (kNoiseCodebook) or intensity position.
     int scalefactor[kMaxCodingBands] = {};
     std::uint8_t book[kMaxCodingBands] = {};
     Section sections[kNumShortWindows][kMaxLongBands] = {};
     int section_count[kNumShortWindows] = {};
     int quantized[kFrameLength] = {};
+
+    // Main-profile prediction (long windows): predictor_data_present, the reset group it
+    // announces (1..30) and prediction_used per band. A predicted band is never noise-
+    // substituted or intensity coded: its decoder-side value must be known to the encoder.
+    bool prediction_present = false;
+    int prediction_reset = 0;
+    std::uint8_t predicted[kMaxCodingBands] = {};
 
     bool is_short() const { return sequence == WindowSequence::kEightShort; }
 

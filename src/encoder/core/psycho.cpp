@@ -322,7 +322,7 @@ float PsychoModel::analyze_long(const float* spectrum, float* energy, float* thr
 
 float PsychoModel::analyze_short(const float* spectrum, float* energy, float* threshold,
                                  float* weight) {
-    float tonal[kMaxShortBands];
+    float* const tonal = short_tonality_;
     tonality(short_, analyses_[current_].power, kFrameLength, kFrameLength / kShortLength, tonal);
     for (int b = 0; b < short_.count; ++b) {
         weight[b] = short_params_.width[b];

@@ -65,6 +65,11 @@ public:
     // Returns perceptual entropy.
     float analyze_short(const float* spectrum, float* energy, float* threshold, float* weight);
 
+    // Tonality 0..1 (noise-like .. a line spectrum) of the bands of the last
+    // analyze_long() / analyze_short() call.
+    const float* long_tonality() const { return analyses_[current_].tonality; }
+    const float* short_tonality() const { return short_tonality_; }
+
     const BandLayout& long_layout() const { return long_; }
     const BandLayout& short_layout() const { return short_; }
 
@@ -114,6 +119,7 @@ private:
     float short_energy_[kNumShortWindows * kMaxShortBands] = {};
     float short_threshold_[kNumShortWindows * kMaxShortBands] = {};
     float mdst_[kFrameLength] = {};
+    float short_tonality_[kMaxShortBands] = {};
     Analysis analyses_[3] = {};  // previous, current and next frame, by the indices below
     int previous_ = 0;
     int current_ = 1;

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/quantize.h"
+#include "core/syntax_writer.h"
 
 namespace brevix::aac {
 namespace {
@@ -20,6 +21,21 @@ constexpr float kLambdaGain = 0.15f;
 constexpr float kSettleFrames = 20.0f;
 constexpr int kSearchSteps = 8;  // solves at most when a frame leaves its limits
 
+// What noise substitution costs a listener, as noise energy against the band's threshold.
+// The decoder's noise has the band's energy but none of its waveform. For a noise-like
+// band that is what a listener takes in anyway: what is lost is the finer shape within
+// the band and the frame (how its energy moves over the lines and the 23 ms), counted as
+// noise kNoiseLikeLoss times the band's energy. A tonal band loses what makes it a tone:
+// a line spectrum replaced by a hiss is as wrong as no band at all (noise = the energy).
+// The tonality (0..1) mixes the two.
+constexpr float kNoiseLikeLoss = 0.1f;
+// Bits a substituted band costs: its noise energy, a short difference code.
+constexpr float kSubstitutedBits = 3.0f;
+// A substituted band's noise energy value is 2 log2 E for noise of energy E per window
+// (the sum of its lines' squares, in the spectrum's scale, as decoders give it back), and
+// at most kMaxNoiseEnergy, the largest some decoders take (a full-scale band is near 98).
+constexpr int kMaxNoiseEnergy = 100;
+
 }  // namespace
 
 RateLoop::RateLoop() : scratch_(new Scratch[kMaxChannels]) {}
@@ -28,6 +44,7 @@ RateLoop::~RateLoop() = default;
 
 void RateLoop::prepare(Ics* const* channels, int count) {
     count_ = count;
+    pair_count_ = 0;
     for (int c = 0; c < count; ++c) {
         Ics& ics = *channels[c];
         Scratch& s = scratch_[c];
@@ -55,9 +72,24 @@ void RateLoop::prepare(Ics* const* channels, int count) {
                 const int at_mask = static_cast<int>(scalefactor_for_noise(threshold, sum_sqrt));
                 band.cache_base = std::max(band.min_sf, std::min(at_mask - 20, kMaxScalefactor));
                 band.chosen = kNotCoded;
+                band.fixed = ics.fixed_book[i] != 0;
+                band.substituted = -1.0f;
+                band.fill_hole = false;
+                if (ics.may_substitute[i] != 0 && !band.fixed) {
+                    const float t = std::clamp(ics.tonality[i], 0.0f, 1.0f);
+                    band.substituted = band.inverse_mask * band.energy *
+                                       (kNoiseLikeLoss + (1.0f - kNoiseLikeLoss) * t);
+                    band.fill_hole = band.energy > threshold;
+                }
                 std::fill(s.cached_bits[i], s.cached_bits[i] + kCacheSize, std::int16_t{-1});
             }
         }
+    }
+}
+
+void RateLoop::pair(int left, const std::uint8_t* ms_used) {
+    if (pair_count_ < kMaxChannels / 2) {
+        pairs_[pair_count_++] = {left, ms_used};
     }
 }
 
@@ -93,7 +125,21 @@ void RateLoop::choose(int channel, int band, float lambda) {
     Scratch& s = scratch_[channel];
     Band& b = s.band[band];
     const Ics& ics = *channels_[channel];
-    const float not_coded = b.inverse_mask * b.energy;
+    if (b.fixed) {
+        b.chosen = kFixed;
+        return;
+    }
+    // The best of the options without spectral bits: empty, or substituted (which an
+    // audible band always is rather than empty).
+    float empty = b.inverse_mask * b.energy;
+    int empty_choice = kNotCoded;
+    if (b.substituted >= 0.0f) {
+        const float substituted = b.substituted + lambda * kSubstitutedBits;
+        if (substituted < empty || b.fill_hole) {
+            empty = substituted;
+            empty_choice = kSubstituted;
+        }
+    }
     if (b.energy <= 0.0f) {
         b.chosen = kNotCoded;
         return;
@@ -134,7 +180,38 @@ void RateLoop::choose(int channel, int band, float lambda) {
         best = c;
         sf = next;
     }
-    b.chosen = best < not_coded ? sf : kNotCoded;
+    // A scalefactor at which every value quantises to zero leaves the band as empty as
+    // not coding it (its noise is the band's energy).
+    int bits = 0;
+    float noise = 0.0f;
+    measure(channel, band, sf, &bits, &noise);
+    const bool empty_anyway = empty_choice == kSubstituted && noise >= b.energy;
+    b.chosen = best < empty && !empty_anyway ? sf : empty_choice;
+}
+
+// An M/S band substituted in one channel of a pair only: substituted in the other too where
+// that one is empty (both output channels then get noise of their energies), else left
+// empty in the first.
+void RateLoop::reconcile_pairs() {
+    for (int p = 0; p < pair_count_; ++p) {
+        const Ics& ics = *channels_[pairs_[p].left];
+        Band* left = scratch_[pairs_[p].left].band;
+        Band* right = scratch_[pairs_[p].left + 1].band;
+        for (int k = 0; k < ics.group_count * ics.max_sfb; ++k) {
+            const int i = k / ics.max_sfb * ics.bands_per_group + k % ics.max_sfb;
+            if (pairs_[p].ms_used[i] == 0 ||
+                (left[i].chosen == kSubstituted) == (right[i].chosen == kSubstituted)) {
+                continue;
+            }
+            Band& noise = left[i].chosen == kSubstituted ? left[i] : right[i];
+            Band& other = left[i].chosen == kSubstituted ? right[i] : left[i];
+            if (other.chosen == kNotCoded && other.substituted >= 0.0f) {
+                other.chosen = kSubstituted;  // an empty side or mid: both get the noise
+            } else {
+                noise.chosen = kNotCoded;
+            }
+        }
+    }
 }
 
 void RateLoop::quantize_chosen(int channel) {
@@ -145,10 +222,12 @@ void RateLoop::quantize_chosen(int channel) {
             const int i = g * ics.bands_per_group + b;
             const int start = ics.band_start[i];
             const int sf = s.band[i].chosen;
-            if (b >= s.coded_limit[g] || sf == kNotCoded) {
+            if (b >= s.coded_limit[g] || sf < 0) {
                 std::fill(ics.quantized + start, ics.quantized + start + ics.band_width[i], 0);
                 s.largest[i] = 0;
-                ics.scalefactor[i] = 0;
+                if (ics.fixed_book[i] == 0) {
+                    ics.scalefactor[i] = 0;  // an intensity band keeps its position
+                }
                 continue;
             }
             ics.scalefactor[i] = sf;
@@ -216,9 +295,17 @@ int RateLoop::count_channel_bits(int channel) {
     const bool is_short = ics.is_short();
     int bits = 0;
     for (int g = 0; g < ics.group_count; ++g) {
+        std::uint8_t fixed[kMaxLongBands];
         for (int b = 0; b < ics.max_sfb; ++b) {
             const int i = g * ics.bands_per_group + b;
+            fixed[b] = ics.fixed_book[i];
+            if (fixed[b] == 0 && b < s.coded_limit[g] && s.band[i].chosen == kSubstituted) {
+                fixed[b] = kNoiseCodebook;
+            }
             int* cost = s.band_bits + i * kNumSpectralBooks;
+            if (fixed[b] != 0) {
+                continue;
+            }
             count_bits_all_books(ics.quantized + ics.band_start[i], ics.band_width[i], s.largest[i],
                                  cost);
             if (s.largest[i] == 0) {
@@ -229,15 +316,20 @@ int RateLoop::count_channel_bits(int channel) {
                 }
             }
         }
-        bits += choose_sections(s.band_bits + g * ics.bands_per_group * kNumSpectralBooks,
-                                ics.max_sfb, is_short, ics.sections[g], &ics.section_count[g]);
+        bits +=
+            choose_sections(s.band_bits + g * ics.bands_per_group * kNumSpectralBooks, ics.max_sfb,
+                            is_short, ics.sections[g], &ics.section_count[g], fixed);
     }
     // Codebook per band from the sections.
     for (int g = 0; g < ics.group_count; ++g) {
         for (int k = 0; k < ics.section_count[g]; ++k) {
             const Section& sec = ics.sections[g][k];
             for (int b = sec.start; b < sec.end; ++b) {
-                ics.book[g * ics.bands_per_group + b] = sec.book;
+                const int i = g * ics.bands_per_group + b;
+                ics.book[i] = sec.book;
+                if (sec.book != kZeroCodebook && sec.book <= kEscapeCodebook && s.largest[i] == 0) {
+                    bits -= 1;  // its scalefactor is counted with the others below
+                }
             }
         }
     }
@@ -247,12 +339,14 @@ int RateLoop::count_channel_bits(int channel) {
     for (int g = 0; g < ics.group_count && ics.global_gain < 0; ++g) {
         for (int b = 0; b < ics.max_sfb; ++b) {
             const int i = g * ics.bands_per_group + b;
-            if (ics.book[i] != kZeroCodebook && s.largest[i] > 0) {
+            if (ics.book[i] != kZeroCodebook && ics.book[i] <= kEscapeCodebook &&
+                s.largest[i] > 0) {
                 ics.global_gain = ics.scalefactor[i];
                 break;
             }
         }
     }
+    set_noise_energies(channel);
     if (ics.global_gain < 0) {
         ics.global_gain = kScalefactorOffset;
     }
@@ -260,17 +354,50 @@ int RateLoop::count_channel_bits(int channel) {
     for (int g = 0; g < ics.group_count; ++g) {
         for (int b = 0; b < ics.max_sfb; ++b) {
             const int i = g * ics.bands_per_group + b;
-            if (ics.book[i] == kZeroCodebook) {
-                continue;
+            if (ics.book[i] != kZeroCodebook && ics.book[i] <= kEscapeCodebook) {
+                if (s.largest[i] == 0) {
+                    ics.scalefactor[i] = last;
+                }
+                last = ics.scalefactor[i];
             }
-            if (s.largest[i] == 0) {
-                ics.scalefactor[i] = last;
-            }
-            bits += scalefactor_bits(ics.scalefactor[i] - last);
-            last = ics.scalefactor[i];
         }
     }
-    return bits;
+    return bits + scalefactor_data_bits(ics);
+}
+
+// Noise energies of the substituted bands, kept within the differences the stream can
+// carry (the decoded energy then misses the source's where the source's band energies
+// leap by more than 45 dB from one substituted band to the next). Without a quantised band
+// global_gain only anchors the noise energies.
+void RateLoop::set_noise_energies(int channel) {
+    Ics& ics = *channels_[channel];
+    int last = 0;
+    bool first = true;
+    for (int g = 0; g < ics.group_count; ++g) {
+        for (int b = 0; b < ics.max_sfb; ++b) {
+            const int i = g * ics.bands_per_group + b;
+            if (ics.book[i] != kNoiseCodebook) {
+                continue;
+            }
+            const float per_window =
+                std::max(ics.output_energy[i], 1.0f) / static_cast<float>(ics.group_length[g]);
+            int value = std::min(static_cast<int>(std::lround(2.0f * std::log2(per_window))),
+                                 kMaxNoiseEnergy);
+            if (first) {
+                if (ics.global_gain < 0) {
+                    ics.global_gain = std::clamp(value + kNoiseEnergyOffset, 0, kMaxScalefactor);
+                }
+                const int base = ics.global_gain - kNoiseEnergyOffset;
+                value = std::clamp(value, base - kFirstNoiseBias, base + kFirstNoiseBias - 1);
+                first = false;
+            } else {
+                value =
+                    std::clamp(value, last - kScalefactorDiffLimit, last + kScalefactorDiffLimit);
+            }
+            ics.scalefactor[i] = value;
+            last = value;
+        }
+    }
 }
 
 // Codes every channel at `lambda`; returns the exact bits.
@@ -284,6 +411,9 @@ int RateLoop::solve(float lambda) {
                 choose(c, g * ics.bands_per_group + b, lambda);
             }
         }
+    }
+    reconcile_pairs();
+    for (int c = 0; c < count_; ++c) {
         quantize_chosen(c);
         enforce_scalefactor_range(c);
         bits += count_channel_bits(c);

@@ -13,6 +13,11 @@
 // Lambda carries over from frame to frame and follows the average rate, so a hard frame
 // (an attack, a dense chord) gets more bits than an easy one at the same trade-off; only
 // when a frame's bits leave the budget's limits is lambda searched for that frame.
+//
+// Bands the channel marks `may_substitute` have a third option besides a scalefactor and
+// "not coded": noise substitution, the decoder filling the band with noise of its energy
+// (see choose() for what that costs a listener). A band with audible energy there is never
+// left empty. Intensity bands (`fixed_book`) keep their book and carry no spectral bits.
 #pragma once
 
 #include <cstdint>
@@ -38,6 +43,9 @@ public:
 
     // Takes the channels of a frame (spectra, energies, thresholds and weights final).
     void prepare(Ics* const* channels, int count);
+    // Channels `left` and `left + 1` form a pair with these M/S flags (call after
+    // prepare()): in an M/S band noise is substituted in both channels or in neither.
+    void pair(int left, const std::uint8_t* ms_used);
 
     // Quantises all prepared channels; their scalefactor, section and spectral bits sum
     // to at most budget.max (bands are dropped from the top in the unlikely case that
@@ -50,6 +58,8 @@ public:
 private:
     static constexpr int kCacheSize = 48;  // scalefactors remembered per band
     static constexpr int kNotCoded = -1;
+    static constexpr int kSubstituted = -2;
+    static constexpr int kFixed = -3;  // intensity
 
     struct Band {
         float inverse_mask;  // weight / threshold: distortion per unit of noise
@@ -57,7 +67,14 @@ private:
         float sum_sqrt;      // sum of sqrt|x|, for the noise-to-scalefactor estimate
         int min_sf;          // below this a value would exceed the largest codable one
         int cache_base;      // scalefactor of cache slot 0
-        int chosen;          // scalefactor, or kNotCoded
+        int chosen;          // scalefactor, or kNotCoded / kSubstituted / kFixed
+        float substituted;   // distortion when substituted, < 0 where not allowed
+        bool fill_hole;      // audible: substituted rather than left empty
+        bool fixed;          // intensity band
+    };
+    struct Pair {
+        int left;
+        const std::uint8_t* ms_used;
     };
     struct Scratch {
         float xpow[kFrameLength];
@@ -73,13 +90,17 @@ private:
     float search(float lambda, int low, int high, int* bits);
     void choose(int channel, int band, float lambda);
     void measure(int channel, int band, int scalefactor, int* bits, float* noise);
+    void reconcile_pairs();
     void quantize_chosen(int channel);
+    void set_noise_energies(int channel);
     void enforce_scalefactor_range(int channel);
     int count_channel_bits(int channel);
 
     Ics* channels_[kMaxChannels] = {};
     std::unique_ptr<Scratch[]> scratch_;  // one per channel; too large for the stack
     int count_ = 0;
+    Pair pairs_[kMaxChannels / 2] = {};
+    int pair_count_ = 0;
     float lambda_ = 0.0f;  // 0 until the first frame has set it
     int frames_ = 0;       // frames coded so far
 };

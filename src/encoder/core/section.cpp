@@ -18,8 +18,8 @@ int section_header_bits(int length, bool short_window) {
 // the smallest best[s] - prefix[s] of a bracket matters. A sliding-window minimum over the
 // starts gives that for every bracket in constant time: O(bands x books x brackets)
 // instead of O(bands^2 x books), with the same (exact) result.
-int choose_sections(const int* band_bits, int num_bands, bool short_window, Section* sections,
-                    int* section_count) {
+static int choose_free_sections(const int* band_bits, int num_bands, bool short_window,
+                                Section* sections, int* section_count) {
     const int field = short_window ? 3 : 5;
     const int escape = short_window ? 7 : 31;
     constexpr int kMax = kMaxLongBands + 1;
@@ -107,6 +107,42 @@ int choose_sections(const int* band_bits, int num_bands, bool short_window, Sect
     }
     *section_count = count;
     return best[num_bands];
+}
+
+// No section can hold both a fixed band and a free one, so the cheapest sectioning is the
+// cheapest of every run of free bands on its own, with each run of equal fixed books as one
+// section (one header is never dearer than two).
+int choose_sections(const int* band_bits, int num_bands, bool short_window, Section* sections,
+                    int* section_count, const std::uint8_t* fixed_books) {
+    if (fixed_books == nullptr) {
+        return choose_free_sections(band_bits, num_bands, short_window, sections, section_count);
+    }
+    int bits = 0;
+    int count = 0;
+    for (int start = 0; start < num_bands;) {
+        const int book = fixed_books[start];
+        int end = start + 1;
+        while (end < num_bands && fixed_books[end] == book) {
+            ++end;
+        }
+        if (book != 0) {
+            sections[count++] = {static_cast<std::uint8_t>(book), static_cast<std::uint8_t>(start),
+                                 static_cast<std::uint8_t>(end)};
+            bits += section_header_bits(end - start, short_window);
+        } else {
+            int n = 0;
+            bits += choose_free_sections(band_bits + start * kNumSpectralBooks, end - start,
+                                         short_window, sections + count, &n);
+            for (int k = count; k < count + n; ++k) {
+                sections[k].start = static_cast<std::uint8_t>(sections[k].start + start);
+                sections[k].end = static_cast<std::uint8_t>(sections[k].end + start);
+            }
+            count += n;
+        }
+        start = end;
+    }
+    *section_count = count;
+    return bits;
 }
 
 }  // namespace brevix::aac

@@ -23,7 +23,9 @@ int section_header_bits(int length, bool short_window);
 // `band_bits[b * kNumSpectralBooks + book]` is the cost of band b with each book
 // (kInfeasibleBits where impossible). Fills `sections` (room for `num_bands` entries) and
 // returns the total bits of headers and spectral data.
+// Bands with a nonzero `fixed_books[b]` (noise or intensity: no spectral bits) take that
+// book in sections of their own; the bands between them are sectioned as above.
 int choose_sections(const int* band_bits, int num_bands, bool short_window, Section* sections,
-                    int* section_count);
+                    int* section_count, const std::uint8_t* fixed_books = nullptr);
 
 }  // namespace brevix::aac

@@ -1,7 +1,10 @@
 #include "core/syntax_writer.h"
 
+#include <algorithm>
+
 #include "core/block_switch.h"
 #include "core/huffman.h"
+#include "core/prediction.h"
 
 namespace brevix::aac {
 namespace {
@@ -18,7 +21,14 @@ void write_ics_info(BitWriter& out, const Ics& ics) {
         out.put(grouping_bits(ics.group_length, ics.group_count), 7);
     } else {
         out.put(static_cast<std::uint32_t>(ics.max_sfb), 6);
-        out.put(0, 1);  // no prediction data (Main profile predictors stay unused)
+        out.put(ics.prediction_present ? 1 : 0, 1);
+        if (ics.prediction_present) {
+            out.put(1, 1);  // predictor_reset, every frame with predictor data
+            out.put(static_cast<std::uint32_t>(ics.prediction_reset), 5);
+            for (int b = 0; b < std::min(ics.max_sfb, kPredictionBands); ++b) {
+                out.put(ics.predicted[b], 1);
+            }
+        }
     }
 }
 
@@ -39,25 +49,57 @@ void write_section_data(BitWriter& out, const Ics& ics) {
     }
 }
 
-void write_scalefactor_data(BitWriter& out, const Ics& ics) {
-    int last = ics.global_gain;
+// scale_factor_data, written to `out` unless it is null; returns its bits. Three running
+// values, each band continuing the one of its kind: scalefactors from global_gain,
+// intensity positions from 0, noise energies from global_gain - kNoiseEnergyOffset (the
+// first of them as a 9-bit field, later ones as differences).
+int scalefactor_data(BitWriter* out, const Ics& ics) {
+    int bits = 0;
+    int last_sf = ics.global_gain;
+    int last_position = 0;
+    int last_noise = ics.global_gain - kNoiseEnergyOffset;
+    bool first_noise = true;
+    auto difference = [&](int value, int& last) {
+        bits += scalefactor_bits(value - last);
+        if (out != nullptr) {
+            write_scalefactor(*out, value - last);
+        }
+        last = value;
+    };
     for (int g = 0; g < ics.group_count; ++g) {
         for (int b = 0; b < ics.max_sfb; ++b) {
             const int i = g * ics.bands_per_group + b;
-            if (ics.book[i] != kZeroCodebook) {
-                write_scalefactor(out, ics.scalefactor[i] - last);
-                last = ics.scalefactor[i];
+            const int book = ics.book[i];
+            if (book == kZeroCodebook) {
+                continue;
+            }
+            if (book == kIntensityCodebook || book == kIntensityOutOfPhaseCodebook) {
+                difference(ics.scalefactor[i], last_position);
+            } else if (book == kNoiseCodebook && first_noise) {
+                first_noise = false;
+                bits += kFirstNoiseBits;
+                if (out != nullptr) {
+                    out->put(static_cast<std::uint32_t>(ics.scalefactor[i] - last_noise +
+                                                        kFirstNoiseBias),
+                             kFirstNoiseBits);
+                }
+                last_noise = ics.scalefactor[i];
+            } else if (book == kNoiseCodebook) {
+                difference(ics.scalefactor[i], last_noise);
+            } else {
+                difference(ics.scalefactor[i], last_sf);
             }
         }
     }
+    return bits;
 }
 
 void write_spectral_data(BitWriter& out, const Ics& ics) {
     for (int g = 0; g < ics.group_count; ++g) {
         for (int k = 0; k < ics.section_count[g]; ++k) {
             const Section& sec = ics.sections[g][k];
-            if (sec.book == kZeroCodebook) {
-                continue;
+            if (sec.book == kZeroCodebook || sec.book > kEscapeCodebook) {
+                continue;  // nothing, noise or intensity: no spectral values
             }
             const int first = ics.band_start[g * ics.bands_per_group + sec.start];
             const int last = ics.band_start[g * ics.bands_per_group + sec.end - 1] +
@@ -73,7 +115,7 @@ void write_channel_stream(BitWriter& out, const Ics& ics, bool common_window) {
         write_ics_info(out, ics);
     }
     write_section_data(out, ics);
-    write_scalefactor_data(out, ics);
+    scalefactor_data(&out, ics);
     out.put(0, 1);  // no pulse data
     out.put(ics.tns.present ? 1 : 0, 1);
     if (ics.tns.present) {
@@ -85,8 +127,17 @@ void write_channel_stream(BitWriter& out, const Ics& ics, bool common_window) {
 
 }  // namespace
 
+int scalefactor_data_bits(const Ics& ics) {
+    return scalefactor_data(nullptr, ics);
+}
+
 int ics_info_bits(const Ics& ics) {
-    return ics.is_short() ? 1 + 2 + 1 + 4 + 7 : 1 + 2 + 1 + 6 + 1;
+    if (ics.is_short()) {
+        return 1 + 2 + 1 + 4 + 7;
+    }
+    const int prediction =
+        ics.prediction_present ? 1 + 5 + std::min(ics.max_sfb, kPredictionBands) : 0;
+    return 1 + 2 + 1 + 6 + 1 + prediction;
 }
 
 int sce_fixed_bits(const Ics& ics) {

@@ -19,6 +19,13 @@ struct StereoMask {
 };
 
 int ics_info_bits(const Ics& ics);
+// Bits of the channel's scale_factor_data: scalefactors, noise energies and intensity
+// positions by each band's book (values in `scalefactor`, differences within -60..60; the
+// first noise energy within -256..255 of global_gain - kNoiseEnergyOffset).
+int scalefactor_data_bits(const Ics& ics);
+constexpr int kNoiseEnergyOffset = 90;
+constexpr int kFirstNoiseBits = 9;
+constexpr int kFirstNoiseBias = 256;
 // Fixed part of a single channel element (everything except sections, scalefactors and
 // spectral data; with the filters of temporal noise shaping). A low-frequency effects element has
 // the same syntax.

@@ -335,6 +335,19 @@ bool Tns::design(const Group& group, int window, int lines, const Limits& limits
     return true;
 }
 
+bool Tns::covers(const TnsData& data, bool short_windows, int first, int count, int band) const {
+    const Limits& limits = short_windows ? short_ : long_;
+    if (!data.present || band >= limits.max_bands) {
+        return false;
+    }
+    for (int w = first; w < first + count; ++w) {
+        if (data.filter[w].order > 0 && band >= limits.layout.count - data.filter[w].length) {
+            return true;
+        }
+    }
+    return false;
+}
+
 int tns_data_bits(const TnsData& data, bool short_windows) {
     if (!data.present) {
         return 0;

@@ -102,6 +102,10 @@ ParseResult parse_command_line(const std::vector<std::string>& args) {
             ssr = true;
             continue;
         }
+        if (arg == "-no-pns" || arg == "-no-is") {
+            (arg == "-no-pns" ? o.noise_substitution : o.intensity_stereo) = false;
+            continue;
+        }
         const bool takes_value =
             arg == "-wn" || arg == "-r" || arg == "-eo" || arg == "-eb" || arg == "-o";
         if (!takes_value) {
@@ -178,6 +182,8 @@ std::string usage_text() {
            "  -lc         AAC Low Complexity profile (default)\n"
            "  -main       AAC Main profile\n"
            "  -ssr        AAC SSR profile: not supported, refused\n"
+           "  -no-pns     no perceptual noise substitution (to measure what it brings)\n"
+           "  -no-is      no intensity stereo (to measure what it brings)\n"
            "  -eo EXT     extension added to an input name that has none (e.g. .wav)\n"
            "  -eb EXT     extension added to an output name that has none (e.g. .aac)\n"
            "  -wn HANDLE  report progress to this window (decimal handle; Windows only)\n"

@@ -1,5 +1,6 @@
 // Command line of the encoder program:
-//   mp4 [-nh] [-wn HANDLE] [-r BITS] [-c] [-main|-lc|-ssr] [-eo EXT] [-eb EXT] INPUT -o OUTPUT
+//   mp4 [-nh] [-wn HANDLE] [-r BITS] [-c] [-main|-lc|-ssr] [-no-pns] [-no-is] [-eo EXT]
+//       [-eb EXT] INPUT -o OUTPUT
 // Switches may come in any order. Once the input is known, bare words that follow the
 // output name are further pieces of it, joined with single spaces: a caller that passes
 // an output path with spaces unquoted splits it there.
@@ -21,10 +22,12 @@ struct Options {
     int bit_rate = 0;              // -r, total bits per second; 0 = default for the input
     bool constant_rate = false;    // -c
     aac::Profile profile = aac::Profile::kLowComplexity;
-    bool banner = true;       // cleared by -nh
-    bool has_window = false;  // -wn given
-    std::int32_t window = 0;  // -wn value
-    bool help = false;        // -h
+    bool noise_substitution = true;  // cleared by -no-pns
+    bool intensity_stereo = true;    // cleared by -no-is
+    bool banner = true;              // cleared by -nh
+    bool has_window = false;         // -wn given
+    std::int32_t window = 0;         // -wn value
+    bool help = false;               // -h
 };
 
 struct ParseResult {

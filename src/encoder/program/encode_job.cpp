@@ -44,6 +44,8 @@ void encode(const Options& options, ProgressReporter& progress) {
         options.bit_rate > 0 ? options.bit_rate : kDefaultBitRatePerChannel * format.channels;
     config.profile = options.profile;
     config.constant_rate = options.constant_rate;
+    config.tools.pns = options.noise_substitution;
+    config.tools.intensity = options.intensity_stereo;
     const aac::StreamInfo info{config.profile, config.sample_rate, config.channels};
 
     // Check the settings and the output before anything is created on disk.
