@@ -124,8 +124,16 @@ void Tns::apply(const TnsChannel* channels, int count, bool short_windows, int m
                 if (!design(group, w, lines, limits, limits.first_band[s], end, r[s], *candidate)) {
                     continue;
                 }
-                const float change = group_entropy(group, limits.layout, end, w, *candidate) -
-                                     group_entropy(group, limits.layout, end, -1, *candidate);
+                // With the noise gain for every band a filter looks no dearer than it is:
+                // most are turned down before the closer look band by band.
+                const float before = group_entropy(group, limits.layout, end, -1, *candidate);
+                if (group_entropy(group, limits.layout, end, w, *candidate) - before >
+                    best_change) {
+                    continue;
+                }
+                band_gains(group.count, limits.layout, end, *candidate);
+                const float change =
+                    group_entropy(group, limits.layout, end, w, *candidate) - before;
                 if (change <= best_change) {
                     best_change = change;
                     found = true;
@@ -316,23 +324,39 @@ bool Tns::design(const Group& group, int window, int lines, const Limits& limits
                 sum += y[k] * y[k];
             }
             out.energy[c][b] = sum;
+            out.gain[c][b] = out.noise_gain;
+        }
+    }
+    std::copy(a, a + kMaxTnsOrder + 1, out.a);
+    return true;
+}
+
+void Tns::band_gains(int count, const BandLayout& layout, int end_band, Candidate& out) const {
+    const int lo = layout.offsets[out.first_band];
+    const int order = out.filter.order;
+    double h[kFrameLength];
+    for (int c = 0; c < count; ++c) {
+        const float* y = out.lines[c];
+        for (int b = out.first_band; b < end_band; ++b) {
             // What the synthesis filter makes of this band's own noise: white noise grows
             // by the noise gain, but a band coded as zeros leaves its filtered lines as the
             // error, and those need not be white.
+            const int start = layout.offsets[b] - lo;
+            const int stop = layout.offsets[b + 1] - lo;
             double spread = 0.0;
             for (int k = stop - 1; k >= std::max(0, start - kSpreadLines); --k) {
                 double v = k >= start ? y[k] : 0.0;
                 for (int i = 1; i <= std::min(order, stop - 1 - k); ++i) {
-                    v -= a[i] * h[k + i];
+                    v -= out.a[i] * h[k + i];
                 }
                 h[k] = v;
                 spread += v * v;
             }
+            const float sum = out.energy[c][b];
             const float band_gain = sum > 0.0f ? static_cast<float>(spread) / sum : 0.0f;
             out.gain[c][b] = std::max(out.noise_gain, band_gain);
         }
     }
-    return true;
 }
 
 bool Tns::covers(const TnsData& data, bool short_windows, int first, int count, int band) const {

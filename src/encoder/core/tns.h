@@ -105,6 +105,7 @@ private:
         float lines[kMaxTnsChannels][kFrameLength];  // filtered, from first_band's start
         float energy[kMaxTnsChannels][kMaxLongBands];
         float gain[kMaxTnsChannels][kMaxLongBands];  // noise growth per band, at least noise_gain
+        double a[kMaxTnsOrder + 1];                  // the filter, direct form
     };
     // Autocorrelations (lags 0..kMaxTnsOrder) of the lines of `window` from each start up
     // to `end_band`, of the bands clearly above their threshold, summed over the channels.
@@ -116,6 +117,8 @@ private:
     // `r`; false if it would not shape much.
     bool design(const Group& group, int window, int lines, const Limits& limits, int first_band,
                 int end_band, const double* r, Candidate& out) const;
+    // Replaces the candidate's noise gain by each band's own where that is larger.
+    void band_gains(int count, const BandLayout& layout, int end_band, Candidate& out) const;
     // Perceptual entropy of the group's bands below `end_band`, plus the candidate's bits
     // when window `changed` takes the candidate (-1: as it stands, without it).
     float group_entropy(const Group& group, const BandLayout& layout, int end_band, int changed,
