@@ -21,8 +21,8 @@ struct BandwidthPoint {
     int hz;
 };
 constexpr BandwidthPoint kBandwidthTable[] = {
-    {8000, 3500},   {16000, 6000},  {24000, 9000},  {32000, 11500},  {48000, 14500},
-    {64000, 16500}, {80000, 18000}, {96000, 19000}, {128000, 20000}, {160000, 20500},
+    {8000, 3500},   {16000, 7000},  {24000, 10000}, {32000, 13500}, {40000, 15800},  {48000, 16500},
+    {56000, 17000}, {64000, 17800}, {81000, 19500}, {96000, 20500}, {128000, 22050},
 };
 
 // Noise substitution and intensity stereo serve the lower rates, where coding the upper
@@ -31,7 +31,7 @@ constexpr BandwidthPoint kBandwidthTable[] = {
 // the range where a listener follows single partials, intensity stereo where hearing
 // follows the level differences between the ears rather than their waveforms.
 constexpr int kNoiseSubstitutionMaxRate = 64000;
-constexpr int kNoiseSubstitutionStartHz = 4000;
+constexpr int kNoiseSubstitutionStartHz = 3500;
 constexpr int kIntensityMaxRate = 48000;
 constexpr int kIntensityStartHz = 6000;
 // A band of a pair that may be substituted is coded as mid/side only when the source's
@@ -136,7 +136,7 @@ int default_bandwidth(int rate, int sample_rate) {
             }
         }
     }
-    return std::min(hz, sample_rate * 23 / 50);  // stay clear of the Nyquist frequency
+    return std::min(hz, sample_rate / 2);
 }
 
 std::size_t Encoder::max_frame_bytes(int channels) {
@@ -170,8 +170,13 @@ Encoder::Encoder(const EncoderConfig& config, int container_bits_per_frame)
     short_max_sfb_ = bands_below(short_bands(config.sample_rate), short_lines);
     lfe_max_sfb_ = bands_below(long_bands(config.sample_rate),
                                kLfeBandwidthHz * 2 * kFrameLength / config.sample_rate);
-    substitute_noise_ =
-        config.tools.pns && config.bit_rate / full_band_channels <= kNoiseSubstitutionMaxRate;
+    // Above the rates where substitution pays, it still stands in for a band the rate
+    // loop would leave empty: a band that comes and goes from frame to frame is heard.
+    if (config.tools.pns) {
+        substitute_noise_ = config.bit_rate / full_band_channels <= kNoiseSubstitutionMaxRate
+                                ? kSubstituteFreely
+                                : kSubstituteForHoles;
+    }
     intensity_ =
         config.tools.intensity && config.bit_rate / full_band_channels <= kIntensityMaxRate;
     for (int s = 0; s < 2; ++s) {
@@ -330,7 +335,7 @@ void Encoder::group_and_layout(int first, int count, int long_max_sfb) {
 
 // Which bands of the channels [first, first + count) the rate loop may substitute, with the
 // energies substitution must give back; no intensity bands yet.
-void Encoder::mark_bands(int first, int count, bool substitute) {
+void Encoder::mark_bands(int first, int count, std::uint8_t substitute) {
     for (int c = first; c < first + count; ++c) {
         Ics& ics = channels_[static_cast<std::size_t>(c)]->ics;
         const int start = noise_start_[ics.is_short() ? 1 : 0];
@@ -342,7 +347,7 @@ void Encoder::mark_bands(int first, int count, bool substitute) {
                 const bool shaped =
                     tns_.covers(ics.tns, ics.is_short(), window, ics.group_length[g], b);
                 ics.may_substitute[i] =
-                    substitute && b >= start && ics.predicted[i] == 0 && !shaped ? 1 : 0;
+                    b >= start && ics.predicted[i] == 0 && !shaped ? substitute : 0;
                 ics.output_energy[i] = ics.energy[i];
             }
         }
@@ -503,7 +508,7 @@ void Encoder::choose_windows(const ChannelElement& element) {
         Channel& lfe = *channels_[static_cast<std::size_t>(first)];
         analyze_channel(lfe, WindowSequence::kOnlyLong, WindowShape::kSine);
         group_and_layout(first, count, lfe_max_sfb_);
-        mark_bands(first, count, false);
+        mark_bands(first, count, 0);
         // Its few lines cost little: code them finer by the playback gain.
         for (int b = 0; b < lfe_max_sfb_; ++b) {
             lfe.ics.threshold[b] *= kLfeThresholdScale;

@@ -104,7 +104,7 @@ private:
     void write_element(BitWriter& out, const ChannelElement& element);
     void decide_stereo(Ics& left, Ics& right, StereoMask& mask);
     bool choose_intensity(Ics& left, Ics& right, int band, float correlation);
-    void mark_bands(int first, int count, bool substitute);
+    void mark_bands(int first, int count, std::uint8_t substitute);
     FrameBudget frame_budget(int average_bits, int side_bits) const;
 
     EncoderConfig config_;
@@ -113,7 +113,7 @@ private:
     int long_max_sfb_ = 0;
     int short_max_sfb_ = 0;
     int lfe_max_sfb_ = 0;
-    bool substitute_noise_ = false;
+    std::uint8_t substitute_noise_ = 0;  // what may_substitute marks, 0 for nothing
     bool intensity_ = false;
     // First long and short bands where noise substitution and intensity stereo may serve.
     int noise_start_[2] = {};

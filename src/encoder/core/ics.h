@@ -17,6 +17,9 @@ namespace brevix::aac {
 // window group g as g * bands_per_group + b.
 constexpr int kMaxCodingBands = kNumShortWindows * kMaxShortBands;
 
+constexpr std::uint8_t kSubstituteFreely = 1;
+constexpr std::uint8_t kSubstituteForHoles = 2;
+
 struct Ics {
     // ics_info
     WindowSequence sequence = WindowSequence::kOnlyLong;
@@ -40,9 +43,10 @@ struct Ics {
     // Bands coded without quantised values. `fixed_book` is set before the rate loop and
     // kept by it: kIntensityCodebook / kIntensityOutOfPhaseCodebook on the right channel
     // of a pair, with the intensity position in `scalefactor`; 0 elsewhere. The rate loop
-    // may substitute noise in bands marked `may_substitute`, with the decoded energy
-    // `output_energy` (the band's energy in this output channel, also where `energy` is a
-    // mid or side channel's).
+    // may substitute noise in bands marked `may_substitute` (kSubstituteFreely: where it
+    // pays; kSubstituteForHoles: only instead of leaving a band with energy empty), with
+    // the decoded energy `output_energy` (the band's energy in this output channel, also
+    // where `energy` is a mid or side channel's).
     std::uint8_t fixed_book[kMaxCodingBands] = {};
     std::uint8_t may_substitute[kMaxCodingBands] = {};
     float output_energy[kMaxCodingBands] = {};

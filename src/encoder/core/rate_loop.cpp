@@ -75,11 +75,16 @@ void RateLoop::prepare(Ics* const* channels, int count) {
                 band.fixed = ics.fixed_book[i] != 0;
                 band.substituted = -1.0f;
                 band.fill_hole = false;
-                if (ics.may_substitute[i] != 0 && !band.fixed) {
+                if (ics.may_substitute[i] == kSubstituteFreely && !band.fixed) {
                     const float t = std::clamp(ics.tonality[i], 0.0f, 1.0f);
                     band.substituted = band.inverse_mask * band.energy *
                                        (kNoiseLikeLoss + (1.0f - kNoiseLikeLoss) * t);
                     band.fill_hole = band.energy > threshold;
+                } else if (ics.may_substitute[i] == kSubstituteForHoles && !band.fixed) {
+                    // Never chosen for its own sake (it costs what empty costs, and bits),
+                    // but any band with energy is filled rather than left empty.
+                    band.substituted = band.inverse_mask * band.energy;
+                    band.fill_hole = band.energy > 0.0f;
                 }
                 std::fill(s.cached_bits[i], s.cached_bits[i] + kCacheSize, std::int16_t{-1});
             }
