@@ -7,9 +7,12 @@
 #include <cstdlib>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "bench/clips.h"
 #include "core/adts_writer.h"
+#include "core/encoder.h"
 #include "support.h"
 
 namespace brevix::test {
@@ -173,6 +176,88 @@ TEST_F(Stream, ChannelsStaySeparateAndTransientsAndNoiseComeThrough) {
     EXPECT_NEAR(10.0 * std::log10(decoded / source), -1.0, 2.0);
 }
 
+// Windows with temporal noise shaping filters in long and in short windows, leaving out
+// `skip` frames at either end.
+std::pair<int, int> tns_windows(const bench::AacStream& s, std::size_t skip = 0) {
+    std::pair<int, int> count;
+    for (std::size_t i = skip; i + skip < s.frames.size(); ++i) {
+        for (const bench::ChannelStream& c : s.frames[i].elements[0].channels) {
+            (c.short_windows() ? count.second : count.first) += c.tns_data_present ? 1 : 0;
+        }
+    }
+    return count;
+}
+
+// Voiced syllables: pulses at 120 Hz, each ringing at two formants, 0.25 s on, 0.15 s off.
+Signal pulses(int n, int rate) {
+    Signal x(static_cast<std::size_t>(n), 0.0);
+    for (int p = rate / 10; p < n; p += rate / 120) {
+        for (int k = 0; k < rate / 125 && p + k < n && p % (rate * 2 / 5) < rate / 4; ++k) {
+            const double t = 6.2831853 * k / rate;
+            x[static_cast<std::size_t>(p + k)] +=
+                std::exp(-80.0 * t) * (0.25 * std::sin(1800 * t) + 0.15 * std::sin(2800 * t));
+        }
+    }
+    return x;
+}
+
+// The stream of an in-process encoding with `tools`, which the program cannot switch.
+bench::AacStream encode(const std::vector<Signal>& x, int rate, aac::EncoderConfig::Tools tools,
+                        aac::Profile profile = aac::Profile::kLowComplexity) {
+    struct Memory : aac::ByteSink {
+        std::vector<std::uint8_t> bytes;
+        void write(const void* data, std::size_t n) override {
+            bytes.insert(bytes.end(), static_cast<const std::uint8_t*>(data),
+                         static_cast<const std::uint8_t*>(data) + n);
+        }
+    } memory;
+    aac::EncoderConfig config;
+    config.sample_rate = rate;
+    config.channels = static_cast<int>(x.size());
+    config.tools = tools;
+    config.profile = profile;
+    aac::AdtsWriter adts({config.profile, rate, config.channels}, memory);
+    aac::Encoder encoder(config, adts.overhead_bits_per_frame());
+    std::vector<std::vector<float>> pcm;
+    for (const Signal& channel : x) {
+        pcm.push_back(as_16_bit(channel));
+    }
+    for (std::size_t i = 0; i < pcm[0].size(); i += 1024) {
+        const float* planes[2] = {pcm[0].data() + i, pcm.back().data() + i};
+        encoder.encode(planes, static_cast<int>(std::min<std::size_t>(1024, pcm[0].size() - i)),
+                       adts);
+    }
+    encoder.finish(adts);
+    return bench::read_adts(memory.bytes);
+}
+
+// Attacks get filters in short windows (castanets, drums), voiced speech in long ones;
+// the decoders undo them alike, mono and stereo (one filter for both channels, under
+// M/S), in both profiles and at both rates. A steady tone gets none, nor does anything
+// with the tool off.
+TEST_F(Stream, TemporalNoiseShapingFollowsAttacksAndPulses) {
+    const bench::Clip drums = bench::make_clip("transients", 3.0);
+    const Signal left(drums.left.begin(), drums.left.end());
+    const Signal right(drums.right.begin(), drums.right.end());
+    const Signal voice = pulses(3 * 44100, 44100);
+    round_trip("drums_lc.aac", {left, right}, {"-c", "-r", "96000"}, 5.0);
+    round_trip("voice_main.aac", {voice}, {"-c", "-r", "64000", "-main"}, 5.0);
+    const Signal c48 = clicks(3 * 48000, 48000, 12000);
+    round_trip("clicks_main_48k.aac", {c48, c48}, {"-c", "-r", "128000", "-main"}, 5.0, 48000);
+    round_trip("clicks_lc_48k.aac", {c48}, {"-c", "-r", "64000"}, 5.0, 48000);
+    EXPECT_GT(tns_windows(bench::read_adts_file(dir_.file("drums_lc.aac"))).second, 0);
+    EXPECT_GT(tns_windows(bench::read_adts_file(dir_.file("voice_main.aac"))).first, 0);
+    EXPECT_GT(tns_windows(bench::read_adts_file(dir_.file("clicks_main_48k.aac"))).second, 0);
+    EXPECT_GT(tns_windows(bench::read_adts_file(dir_.file("clicks_lc_48k.aac"))).second, 0);
+
+    const Signal steady = tone(1000, 0.5, 3 * 44100);
+    EXPECT_EQ(tns_windows(encode({steady, steady}, 44100, {}), 3), std::make_pair(0, 0));
+    aac::EncoderConfig::Tools off;
+    off.tns = false;
+    EXPECT_EQ(tns_windows(encode({left, right}, 44100, off)), std::make_pair(0, 0));
+    EXPECT_EQ(tns_windows(encode({voice}, 44100, off)), std::make_pair(0, 0));
+}
+
 // How a stream uses prediction: long frames, those with predictor data, predicted bands
 // among the flags sent, and whether the reset groups cycle 1..30 frame after frame.
 struct PredictionUse {
@@ -223,25 +308,14 @@ TEST_F(Stream, MainProfilePredictionStaysInStepWithBothDecoders) {
     round_trip("not_predicted.aac", {mono}, {"-c", "-r", "64000", "-lc"}, 30.0, 48000);
     EXPECT_EQ(prediction_use(bench::read_adts_file(dir_.file("not_predicted.aac"))).with_data, 0);
 
-    struct Bytes : aac::ByteSink {
-        wav::Bytes data;
-        void write(const void* p, std::size_t count) override {
-            data.insert(data.end(), static_cast<const std::uint8_t*>(p),
-                        static_cast<const std::uint8_t*>(p) + count);
-        }
-    } bytes;
-    aac::EncoderConfig config;
-    config.profile = aac::Profile::kMain;
-    config.tools.prediction = false;
-    aac::AdtsWriter adts({config.profile, config.sample_rate, config.channels}, bytes);
-    aac::Encoder encoder(config, adts.overhead_bits_per_frame());
-    const std::vector<float> l = as_16_bit(left), r = as_16_bit(right);
-    for (std::size_t i = 0; i + 1024 <= 44100; i += 1024) {
-        const float* planar[] = {l.data() + i, r.data() + i};
-        encoder.encode(planar, 1024, adts);
-    }
-    encoder.finish(adts);
-    EXPECT_EQ(prediction_use(bench::read_adts(bytes.data)).with_data, 0);
+    aac::EncoderConfig::Tools no_prediction;
+    no_prediction.prediction = false;
+    const Signal second_l(left.begin(), left.begin() + 44100);
+    const Signal second_r(right.begin(), right.begin() + 44100);
+    EXPECT_EQ(
+        prediction_use(encode({second_l, second_r}, 44100, no_prediction, aac::Profile::kMain))
+            .with_data,
+        0);
 }
 
 // The stream reader on ffmpeg's encoder, which uses noise substitution, intensity stereo

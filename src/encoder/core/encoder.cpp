@@ -147,7 +147,8 @@ Encoder::Encoder(const EncoderConfig& config, int container_bits_per_frame)
     : config_(config),
       container_bits_(container_bits_per_frame),
       long_mdct_(2 * kFrameLength),
-      short_mdct_(2 * kShortLength) {
+      short_mdct_(2 * kShortLength),
+      tns_(config.sample_rate, config.profile) {
     if (!is_supported_sample_rate(config.sample_rate)) {
         throw std::invalid_argument("sampling rate " + std::to_string(config.sample_rate) +
                                     " Hz is not supported (44100 or 48000 Hz)");
@@ -269,6 +270,18 @@ void Encoder::analyze_channel(Channel& ch, WindowSequence sequence, WindowShape 
     }
 }
 
+// One grouping of the short windows for the channels [first, first + count) of an element,
+// from their summed window energies. Returns the number of groups.
+int Encoder::short_grouping(int first, int count, int* lengths) const {
+    float energy[kNumShortWindows] = {};
+    for (int c = first; c < first + count; ++c) {
+        for (int w = 0; w < kNumShortWindows; ++w) {
+            energy[w] += channels_[static_cast<std::size_t>(c)]->window_energy[w];
+        }
+    }
+    return group_short_windows(energy, lengths);
+}
+
 // Sets the band layout of the channels [first, first + count) of one element. Short
 // windows are grouped (one grouping for the element, from the summed window energies)
 // and their spectra interleaved into coding order.
@@ -282,14 +295,8 @@ void Encoder::group_and_layout(int first, int count, int long_max_sfb) {
         }
         return;
     }
-    float energy[kNumShortWindows] = {};
-    for (int c = first; c < first + count; ++c) {
-        for (int w = 0; w < kNumShortWindows; ++w) {
-            energy[w] += channels_[static_cast<std::size_t>(c)]->window_energy[w];
-        }
-    }
     int lengths[kNumShortWindows];
-    const int groups = group_short_windows(energy, lengths);
+    const int groups = short_grouping(first, count, lengths);
     const BandLayout layout = short_bands(config_.sample_rate);
     for (int c = first; c < first + count; ++c) {
         Channel& ch = *channels_[static_cast<std::size_t>(c)];
@@ -332,11 +339,15 @@ void Encoder::mark_bands(int first, int count, std::uint8_t substitute) {
     for (int c = first; c < first + count; ++c) {
         Ics& ics = channels_[static_cast<std::size_t>(c)]->ics;
         const int start = noise_start_[ics.is_short() ? 1 : 0];
-        for (int g = 0; g < ics.group_count; ++g) {
+        for (int g = 0, window = 0; g < ics.group_count; window += ics.group_length[g++]) {
             for (int b = 0; b < ics.bands_per_group; ++b) {
                 const int i = g * ics.bands_per_group + b;
                 ics.fixed_book[i] = 0;
-                ics.may_substitute[i] = b >= start && ics.predicted[i] == 0 ? substitute : 0;
+                // Nor where a shaping filter would reshape (and amplify) the decoded noise.
+                const bool shaped =
+                    tns_.covers(ics.tns, ics.is_short(), window, ics.group_length[g], b);
+                ics.may_substitute[i] =
+                    b >= start && ics.predicted[i] == 0 && !shaped ? substitute : 0;
                 ics.output_energy[i] = ics.energy[i];
             }
         }
@@ -515,8 +526,21 @@ void Encoder::choose_windows(const ChannelElement& element) {
         channels_[static_cast<std::size_t>(first)]->sequence, short_now, short_next);
     const WindowShape shape =
         sequence == WindowSequence::kEightShort ? WindowShape::kKbd : WindowShape::kSine;
+    const bool short_windows = sequence == WindowSequence::kEightShort;
+    TnsChannel tns[kMaxTnsChannels];
     for (int c = first; c < first + count; ++c) {
-        analyze_channel(*channels_[static_cast<std::size_t>(c)], sequence, shape);
+        Channel& ch = *channels_[static_cast<std::size_t>(c)];
+        analyze_channel(ch, sequence, shape);
+        tns[c - first] = {ch.raw, short_windows ? ch.short_energy : ch.ics.energy,
+                          short_windows ? ch.short_threshold : ch.ics.threshold, &ch.ics.tns};
+    }
+    // Filtered in window order and before any M/S decision: the decoder undoes M/S first
+    // and then each channel's filters.
+    if (config_.tools.tns) {
+        int lengths[kNumShortWindows] = {1};
+        const int groups = short_windows ? short_grouping(first, count, lengths) : 1;
+        tns_.apply(tns, count, short_windows, short_windows ? short_max_sfb_ : long_max_sfb_,
+                   lengths, groups);
     }
     group_and_layout(first, count, long_max_sfb_);
 }
@@ -561,8 +585,9 @@ int Encoder::prepare_element(const ChannelElement& element) {
         return sce_fixed_bits(ics);  // LFE: same syntax
     }
     StereoMask& mask = stereo_masks_[element.tag];
-    decide_stereo(ics, channels_[static_cast<std::size_t>(element.first) + 1]->ics, mask);
-    return cpe_fixed_bits(ics, mask);
+    Ics& right = channels_[static_cast<std::size_t>(element.first) + 1]->ics;
+    decide_stereo(ics, right, mask);
+    return cpe_fixed_bits(ics, right, mask);
 }
 
 void Encoder::write_element(BitWriter& out, const ChannelElement& element) {

@@ -24,6 +24,7 @@
 #include "core/psycho.h"
 #include "core/rate_loop.h"
 #include "core/syntax_writer.h"
+#include "core/tns.h"
 
 namespace brevix::aac {
 
@@ -94,6 +95,7 @@ private:
     void encode_frame(FrameSink& sink);
     void analyze_channel(Channel& ch, WindowSequence sequence, WindowShape shape);
     void choose_windows(const ChannelElement& element);
+    int short_grouping(int first, int count, int* lengths) const;
     void group_and_layout(int first, int count, int long_max_sfb);
     bool predicts(const ChannelElement& element) const;
     void predict_element(const ChannelElement& element);
@@ -120,6 +122,7 @@ private:
 
     Mdct long_mdct_;
     Mdct short_mdct_;
+    Tns tns_;
     std::vector<std::unique_ptr<Channel>> channels_;
     RateLoop rate_loop_;
     StereoMask stereo_masks_[kMaxChannels / 2];  // per channel pair, by instance tag

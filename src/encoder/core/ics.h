@@ -9,6 +9,7 @@
 #include "core/aac_types.h"
 #include "core/bands.h"
 #include "core/section.h"
+#include "core/tns.h"
 
 namespace brevix::aac {
 
@@ -49,6 +50,7 @@ struct Ics {
     std::uint8_t fixed_book[kMaxCodingBands] = {};
     std::uint8_t may_substitute[kMaxCodingBands] = {};
     float output_energy[kMaxCodingBands] = {};
+    TnsData tns;  // filters applied to `spectrum`, per window
 
     // Quantiser results.
     int global_gain = 0;

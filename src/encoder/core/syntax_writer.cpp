@@ -117,7 +117,10 @@ void write_channel_stream(BitWriter& out, const Ics& ics, bool common_window) {
     write_section_data(out, ics);
     scalefactor_data(&out, ics);
     out.put(0, 1);  // no pulse data
-    out.put(0, 1);  // no temporal noise shaping
+    out.put(ics.tns.present ? 1 : 0, 1);
+    if (ics.tns.present) {
+        write_tns_data(out, ics.tns, ics.is_short());
+    }
     out.put(0, 1);  // no gain control
     write_spectral_data(out, ics);
 }
@@ -138,11 +141,12 @@ int ics_info_bits(const Ics& ics) {
 }
 
 int sce_fixed_bits(const Ics& ics) {
-    return 3 + 4 + 8 + ics_info_bits(ics) + 3;
+    return 3 + 4 + 8 + ics_info_bits(ics) + 3 + tns_data_bits(ics.tns, ics.is_short());
 }
 
-int cpe_fixed_bits(const Ics& ics, const StereoMask& mask) {
-    int bits = 3 + 4 + 1 + ics_info_bits(ics) + 2 + 2 * (8 + 3);
+int cpe_fixed_bits(const Ics& ics, const Ics& right, const StereoMask& mask) {
+    int bits = 3 + 4 + 1 + ics_info_bits(ics) + 2 + 2 * (8 + 3) +
+               tns_data_bits(ics.tns, ics.is_short()) + tns_data_bits(right.tns, right.is_short());
     if (mask.present == 1) {
         bits += ics.group_count * ics.max_sfb;
     }

@@ -27,10 +27,11 @@ constexpr int kNoiseEnergyOffset = 90;
 constexpr int kFirstNoiseBits = 9;
 constexpr int kFirstNoiseBias = 256;
 // Fixed part of a single channel element (everything except sections, scalefactors and
-// spectral data). A low-frequency effects element has the same syntax.
+// spectral data; with the filters of temporal noise shaping). A low-frequency effects element has
+// the same syntax.
 int sce_fixed_bits(const Ics& ics);
-// Fixed part of a channel pair element with a common window.
-int cpe_fixed_bits(const Ics& ics, const StereoMask& mask);
+// Fixed part of a channel pair element with a common window (`ics`: the left channel).
+int cpe_fixed_bits(const Ics& ics, const Ics& right, const StereoMask& mask);
 
 void write_sce(BitWriter& out, int tag, const Ics& ics);
 void write_cpe(BitWriter& out, int tag, const Ics& left, const Ics& right, const StereoMask& mask);
