@@ -286,12 +286,15 @@ int find_lag(const std::vector<float>& source, const std::vector<float>& decoded
     aac::Fft fft(static_cast<int>(size));
     fft.forward(a_re.data(), a_im.data());
     fft.forward(b_re.data(), b_im.data());
-    // corr = IDFT(conj(A) B); IDFT(X) is the conjugate of DFT(conj(X)), up to scale.
+    // corr = IDFT(conj(A) B); IDFT(X) is the conjugate of DFT(conj(X)), up to scale. Every
+    // frequency counts by its phase alone: a loud bass would otherwise make the peak so
+    // broad that a few bands of substituted noise could move it by a sample.
     for (unsigned k = 0; k < size; ++k) {
         const float re = a_re[k] * b_re[k] + a_im[k] * b_im[k];
         const float im = a_re[k] * b_im[k] - a_im[k] * b_re[k];
-        a_re[k] = re;
-        a_im[k] = -im;
+        const float magnitude = std::sqrt(re * re + im * im) + 1e-20f;
+        a_re[k] = re / magnitude;
+        a_im[k] = -im / magnitude;
     }
     fft.forward(a_re.data(), a_im.data());
     std::size_t best = 0;

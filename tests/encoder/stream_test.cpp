@@ -237,8 +237,8 @@ bench::AacStream encode(const std::vector<Signal>& x, int rate, aac::EncoderConf
 // with the tool off.
 TEST_F(Stream, TemporalNoiseShapingFollowsAttacksAndPulses) {
     const bench::Clip drums = bench::make_clip("transients", 3.0);
-    const Signal left(drums.left.begin(), drums.left.end());
-    const Signal right(drums.right.begin(), drums.right.end());
+    const Signal left(drums.channels[0].begin(), drums.channels[0].end());
+    const Signal right(drums.channels[1].begin(), drums.channels[1].end());
     const Signal voice = pulses(3 * 44100, 44100);
     round_trip("drums_lc.aac", {left, right}, {"-c", "-r", "96000"}, 5.0);
     round_trip("voice_main.aac", {voice}, {"-c", "-r", "64000", "-main"}, 5.0);

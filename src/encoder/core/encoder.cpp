@@ -30,7 +30,7 @@ constexpr BandwidthPoint kBandwidthTable[] = {
 // (bits/s) and lowest band starts (Hz) where they may be used: noise substitution above
 // the range where a listener follows single partials, intensity stereo where hearing
 // follows the level differences between the ears rather than their waveforms.
-constexpr int kNoiseSubstitutionMaxRate = 64000;
+constexpr int kNoiseSubstitutionMaxRate = 48000;
 constexpr int kNoiseSubstitutionStartHz = 3500;
 constexpr int kIntensityMaxRate = 48000;
 constexpr int kIntensityStartHz = 6000;
@@ -338,6 +338,11 @@ void Encoder::group_and_layout(int first, int count, int long_max_sfb) {
 void Encoder::mark_bands(int first, int count, std::uint8_t substitute) {
     for (int c = first; c < first + count; ++c) {
         Ics& ics = channels_[static_cast<std::size_t>(c)]->ics;
+        // The window before short ones ends in the attack they announce: noise of the
+        // attack's energy spread over the whole window would be heard before it.
+        const std::uint8_t allowed = ics.sequence == WindowSequence::kLongStart && substitute != 0
+                                         ? kSubstituteForHoles
+                                         : substitute;
         const int start = noise_start_[ics.is_short() ? 1 : 0];
         for (int g = 0, window = 0; g < ics.group_count; window += ics.group_length[g++]) {
             for (int b = 0; b < ics.bands_per_group; ++b) {
@@ -347,7 +352,7 @@ void Encoder::mark_bands(int first, int count, std::uint8_t substitute) {
                 const bool shaped =
                     tns_.covers(ics.tns, ics.is_short(), window, ics.group_length[g], b);
                 ics.may_substitute[i] =
-                    b >= start && ics.predicted[i] == 0 && !shaped ? substitute : 0;
+                    b >= start && ics.predicted[i] == 0 && !shaped ? allowed : 0;
                 ics.output_energy[i] = ics.energy[i];
             }
         }

@@ -28,7 +28,7 @@ constexpr int kSearchSteps = 8;  // solves at most when a frame leaves its limit
 // noise kNoiseLikeLoss times the band's energy. A tonal band loses what makes it a tone:
 // a line spectrum replaced by a hiss is as wrong as no band at all (noise = the energy).
 // The tonality (0..1) mixes the two.
-constexpr float kNoiseLikeLoss = 0.1f;
+constexpr float kNoiseLikeLoss = 0.2f;
 // Bits a substituted band costs: its noise energy, a short difference code.
 constexpr float kSubstitutedBits = 3.0f;
 // A substituted band's noise energy value is 2 log2 E for noise of energy E per window
@@ -79,7 +79,7 @@ void RateLoop::prepare(Ics* const* channels, int count) {
                     const float t = std::clamp(ics.tonality[i], 0.0f, 1.0f);
                     band.substituted = band.inverse_mask * band.energy *
                                        (kNoiseLikeLoss + (1.0f - kNoiseLikeLoss) * t);
-                    band.fill_hole = band.energy > threshold;
+                    band.fill_hole = band.energy > 0.0f;
                 } else if (ics.may_substitute[i] == kSubstituteForHoles && !band.fixed) {
                     // Never chosen for its own sake (it costs what empty costs, and bits),
                     // but any band with energy is filled rather than left empty.
