@@ -21,7 +21,7 @@
 // puts out stays what the psychoacoustic model allows and only its shape in time changes.
 // That costs bits wherever the filter flattens a band less than it raises its noise, so a
 // filter is kept only where the window's group (short windows of a group share their
-// scalefactors) costs, by perceptual entropy, about no more bits than without it.
+// scalefactors) costs, by perceptual entropy, at most what shaping is worth (tns.cpp).
 #pragma once
 
 #include <cstdint>
