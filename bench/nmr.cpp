@@ -287,12 +287,16 @@ int find_lag(const std::vector<float>& source, const std::vector<float>& decoded
     fft.forward(a_re.data(), a_im.data());
     fft.forward(b_re.data(), b_im.data());
     // corr = IDFT(conj(A) B); IDFT(X) is the conjugate of DFT(conj(X)), up to scale. Every
-    // frequency counts by its phase alone: a loud bass would otherwise make the peak so
-    // broad that a few bands of substituted noise could move it by a sample.
+    // frequency counts by its phase alone (a loud bass would otherwise make the peak so
+    // broad that a little noise could move it by a sample), and only frequencies below a
+    // fifteenth of the sampling rate count (about 3 kHz), where encoders code waveforms
+    // rather than substitute noise or intensity.
+    const unsigned top = size / 15;
     for (unsigned k = 0; k < size; ++k) {
         const float re = a_re[k] * b_re[k] + a_im[k] * b_im[k];
         const float im = a_re[k] * b_im[k] - a_im[k] * b_re[k];
-        const float magnitude = std::sqrt(re * re + im * im) + 1e-20f;
+        const bool low = k <= top || size - k <= top;
+        const float magnitude = low ? std::sqrt(re * re + im * im) + 1e-20f : 1e30f;
         a_re[k] = re / magnitude;
         a_im[k] = -im / magnitude;
     }

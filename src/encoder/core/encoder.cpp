@@ -344,15 +344,14 @@ void Encoder::mark_bands(int first, int count, std::uint8_t substitute) {
                                          ? kSubstituteForHoles
                                          : substitute;
         const int start = noise_start_[ics.is_short() ? 1 : 0];
-        for (int g = 0, window = 0; g < ics.group_count; window += ics.group_length[g++]) {
+        // In a band a shaping filter covers, the energy is the filtered lines': the
+        // decoder's synthesis filter gives noise of that energy back the band's envelope
+        // in time and, as the filtered lines are nearly white, about its energy.
+        for (int g = 0; g < ics.group_count; ++g) {
             for (int b = 0; b < ics.bands_per_group; ++b) {
                 const int i = g * ics.bands_per_group + b;
                 ics.fixed_book[i] = 0;
-                // Nor where a shaping filter would reshape (and amplify) the decoded noise.
-                const bool shaped =
-                    tns_.covers(ics.tns, ics.is_short(), window, ics.group_length[g], b);
-                ics.may_substitute[i] =
-                    b >= start && ics.predicted[i] == 0 && !shaped ? allowed : 0;
+                ics.may_substitute[i] = b >= start && ics.predicted[i] == 0 ? allowed : 0;
                 ics.output_energy[i] = ics.energy[i];
             }
         }

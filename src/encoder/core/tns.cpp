@@ -362,19 +362,6 @@ void Tns::band_gains(int count, const BandLayout& layout, int end_band, Candidat
     }
 }
 
-bool Tns::covers(const TnsData& data, bool short_windows, int first, int count, int band) const {
-    const Limits& limits = short_windows ? short_ : long_;
-    if (!data.present || band >= limits.max_bands) {
-        return false;
-    }
-    for (int w = first; w < first + count; ++w) {
-        if (data.filter[w].order > 0 && band >= limits.layout.count - data.filter[w].length) {
-            return true;
-        }
-    }
-    return false;
-}
-
 int tns_data_bits(const TnsData& data, bool short_windows) {
     if (!data.present) {
         return 0;

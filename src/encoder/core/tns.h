@@ -77,9 +77,6 @@ public:
     void apply(const TnsChannel* channels, int count, bool short_windows, int max_sfb,
                const int* group_lengths, int groups);
 
-    // Whether a filter of `data` in the windows [first, first + count) filters band `band`.
-    bool covers(const TnsData& data, bool short_windows, int first, int count, int band) const;
-
 private:
     // Filters are tried from these many start frequencies, an octave apart.
     static constexpr int kStarts = 3;
