@@ -104,6 +104,22 @@ TEST_F(Tools, NoiseSubstitutionGivesTheBandsTheSourcesEnergyInBothDecoders) {
     EXPECT_EQ(encode({left, right}, {"-r", "256000"})[13], 0);
 }
 
+// At the higher rates noise stands in only for bands that would be left empty: a hiss
+// below the threshold in quiet comes back at its level instead of dropping out.
+TEST_F(Tools, HighRatesFillTheBandsTheyWouldLeaveEmpty) {
+    const int n = 66150;
+    const Signal x = add(sine(700, 0.3, n), noise(0.0004, n, 4));
+    EXPECT_GT(encode({x}, {"-r", "128000"}, true)[13], 100);
+    const std::vector<double> source = band_db(as_16_bit(x));
+    const std::vector<double> ff = band_db(ff_.samples[0]);
+    for (int b = 0; b < meter_.band_count(); ++b) {
+        if (meter_.band_centre_hz(b) > 5000) {
+            EXPECT_NEAR(ff[static_cast<std::size_t>(b)], source[static_cast<std::size_t>(b)], 1.0)
+                << meter_.band_centre_hz(b) << " Hz";
+        }
+    }
+}
+
 TEST_F(Tools, IntensityStereoKeepsTheLevelAndPhaseOfTheRightChannel) {
     const int n = 66150;
     const Signal left = add(sine(500, 0.3, n), noise(0.3, n, 3));

@@ -33,7 +33,9 @@ constexpr float kNoiseLikeLoss = 0.2f;
 constexpr float kSubstitutedBits = 3.0f;
 // A substituted band's noise energy value is 2 log2 E for noise of energy E per window
 // (the sum of its lines' squares, in the spectrum's scale, as decoders give it back), and
-// at most kMaxNoiseEnergy, the largest some decoders take (a full-scale band is near 98).
+// within kMinNoiseEnergy..kMaxNoiseEnergy, what some decoders take (a full-scale band is
+// near 98; a hiss of a few 16-bit steps has bands below energy 1, values below 0).
+constexpr int kMinNoiseEnergy = -150;
 constexpr int kMaxNoiseEnergy = 100;
 
 }  // namespace
@@ -385,9 +387,9 @@ void RateLoop::set_noise_energies(int channel) {
                 continue;
             }
             const float per_window =
-                std::max(ics.output_energy[i], 1.0f) / static_cast<float>(ics.group_length[g]);
-            int value = std::min(static_cast<int>(std::lround(2.0f * std::log2(per_window))),
-                                 kMaxNoiseEnergy);
+                std::max(ics.output_energy[i], 1e-30f) / static_cast<float>(ics.group_length[g]);
+            int value = std::clamp(static_cast<int>(std::lround(2.0f * std::log2(per_window))),
+                                   kMinNoiseEnergy, kMaxNoiseEnergy);
             if (first) {
                 if (ics.global_gain < 0) {
                     ics.global_gain = std::clamp(value + kNoiseEnergyOffset, 0, kMaxScalefactor);
