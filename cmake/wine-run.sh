@@ -6,8 +6,9 @@ if [ -z "${DISPLAY:-}" ]; then
     exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
 fi
 here=$(cd "$(dirname "$0")" && pwd)
-# The programs live below the build folder; the prefix lives at its top.
-build_dir=$(cd "$(dirname "$1")" && pwd)
+# The programs live below the build folder; the prefix lives at its top. A program outside
+# the build (an unpacked package) gets the build folder in BREVIX_BUILD_DIR.
+build_dir=$(cd "${BREVIX_BUILD_DIR:-$(dirname "$1")}" && pwd)
 while [ ! -f "$build_dir/CMakeCache.txt" ] && [ "$build_dir" != / ]; do
     build_dir=$(dirname "$build_dir")
 done
