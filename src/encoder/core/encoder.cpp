@@ -183,8 +183,9 @@ Encoder::Encoder(const EncoderConfig& config, int container_bits_per_frame)
         const BandLayout layout =
             s == 0 ? long_bands(config.sample_rate) : short_bands(config.sample_rate);
         const int lines = s == 0 ? kFrameLength : kShortLength;
-        noise_start_[s] =
-            first_band_from(layout, lines, kNoiseSubstitutionStartHz, config.sample_rate);
+        // From the band that holds the start frequency: a short window's bands are wide.
+        noise_start_[s] = std::max(
+            0, first_band_from(layout, lines, kNoiseSubstitutionStartHz, config.sample_rate) - 1);
         intensity_start_[s] = first_band_from(layout, lines, kIntensityStartHz, config.sample_rate);
     }
 
