@@ -340,7 +340,8 @@ void Encoder::mark_bands(int first, int count, std::uint8_t substitute) {
     for (int c = first; c < first + count; ++c) {
         Ics& ics = channels_[static_cast<std::size_t>(c)]->ics;
         // The window before short ones ends in the attack they announce: noise of the
-        // attack's energy spread over the whole window would be heard before it.
+        // attack's energy spread over the whole window would be heard before it, so there
+        // noise only stands in for bands that would otherwise be left empty.
         const std::uint8_t allowed = ics.sequence == WindowSequence::kLongStart && substitute != 0
                                          ? kSubstituteForHoles
                                          : substitute;
