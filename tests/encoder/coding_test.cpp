@@ -9,6 +9,7 @@
 #include "core/bands.h"
 #include "core/bit_writer.h"
 #include "core/block_switch.h"
+#include "core/encoder.h"
 #include "core/huffman.h"
 #include "core/ics.h"
 #include "core/prediction.h"
@@ -19,6 +20,21 @@ namespace brevix::aac {
 namespace {
 
 using test::BitReader;
+
+// The band kept grows with the rate per channel, between the table's points too, from
+// what other encoders keep at 32 kbit/s a channel to the whole band at 128.
+TEST(Bandwidth, GrowsWithTheRateToTheWholeBand) {
+    const int rates[] = {32000, 40000, 48000, 56000, 64000, 81000, 128000};
+    EXPECT_GE(aac::default_bandwidth(rates[0], 44100), 12500);
+    for (int i = 0; i + 1 < 7; ++i) {
+        const int low = aac::default_bandwidth(rates[i], 44100);
+        const int middle = aac::default_bandwidth((rates[i] + rates[i + 1]) / 2, 44100);
+        EXPECT_LT(low, middle) << rates[i];
+        EXPECT_LT(middle, aac::default_bandwidth(rates[i + 1], 44100)) << rates[i];
+    }
+    EXPECT_EQ(aac::default_bandwidth(128000, 44100), 22050);
+    EXPECT_EQ(aac::default_bandwidth(160000, 48000), 22050);
+}
 
 TEST(BitWriter, WritesMsbFirstAndStopsAtItsCapacity) {
     std::uint8_t buffer[3] = {0, 0, 0xEE};
