@@ -18,6 +18,13 @@ constexpr int kNumSpectralBooks = 12;  // 0 (zero) and 1..11
 constexpr int kNoiseCodebook = 13;
 constexpr int kIntensityOutOfPhaseCodebook = 14;
 constexpr int kIntensityCodebook = 15;
+// Whether a band of `book` carries quantised values (books 1..11).
+constexpr bool has_spectral_values(int book) {
+    return book > kZeroCodebook && book <= kEscapeCodebook;
+}
+constexpr bool is_intensity_book(int book) {
+    return book == kIntensityCodebook || book == kIntensityOutOfPhaseCodebook;
+}
 constexpr int kEscapeFlag = 16;  // pair value that announces an escape sequence
 constexpr int kMaxQuantizedValue = 8191;
 constexpr int kScalefactorDiffLimit = 60;

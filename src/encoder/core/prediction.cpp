@@ -19,11 +19,6 @@ constexpr float kForgetting = 0.90625f;    // 29/32
 // Channels of one element: a single channel or a pair.
 constexpr int kElementChannels = 2;
 
-// Books that code a band without quantised values.
-constexpr int kNoiseBook = 13;
-constexpr int kIntensityBookOut = 14;
-constexpr int kIntensityBookIn = 15;
-
 // A band is predicted when its residual costs fewer bits (by the perceptual entropy of
 // the channels) and carries less energy than the band itself; the frame carries predictor
 // data when the bands' savings exceed the flags and the reset. (Demanding a larger gain
@@ -62,7 +57,7 @@ float coefficient(float cor, float var) {
 }
 
 bool is_noise_or_intensity(int book) {
-    return book == kNoiseBook || book == kIntensityBookOut || book == kIntensityBookIn;
+    return book == kNoiseCodebook || is_intensity_book(book);
 }
 
 }  // namespace
@@ -272,7 +267,7 @@ void update_prediction(const Ics* const* ics, Predictors* const* predictors, int
             if (is_noise_or_intensity(s.book[b])) {
                 const int start = s.band_start[b];
                 const int end = start + s.band_width[b];
-                if (s.book[b] == kNoiseBook) {
+                if (s.book[b] == kNoiseCodebook) {
                     p.reset_lines(start, end);
                 }
                 p.mark_unknown(start, end);

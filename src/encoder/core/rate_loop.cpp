@@ -334,7 +334,7 @@ int RateLoop::count_channel_bits(int channel) {
             for (int b = sec.start; b < sec.end; ++b) {
                 const int i = g * ics.bands_per_group + b;
                 ics.book[i] = sec.book;
-                if (sec.book != kZeroCodebook && sec.book <= kEscapeCodebook && s.largest[i] == 0) {
+                if (has_spectral_values(sec.book) && s.largest[i] == 0) {
                     bits -= 1;  // its scalefactor is counted with the others below
                 }
             }
@@ -346,8 +346,7 @@ int RateLoop::count_channel_bits(int channel) {
     for (int g = 0; g < ics.group_count && ics.global_gain < 0; ++g) {
         for (int b = 0; b < ics.max_sfb; ++b) {
             const int i = g * ics.bands_per_group + b;
-            if (ics.book[i] != kZeroCodebook && ics.book[i] <= kEscapeCodebook &&
-                s.largest[i] > 0) {
+            if (has_spectral_values(ics.book[i]) && s.largest[i] > 0) {
                 ics.global_gain = ics.scalefactor[i];
                 break;
             }
@@ -361,7 +360,7 @@ int RateLoop::count_channel_bits(int channel) {
     for (int g = 0; g < ics.group_count; ++g) {
         for (int b = 0; b < ics.max_sfb; ++b) {
             const int i = g * ics.bands_per_group + b;
-            if (ics.book[i] != kZeroCodebook && ics.book[i] <= kEscapeCodebook) {
+            if (has_spectral_values(ics.book[i])) {
                 if (s.largest[i] == 0) {
                     ics.scalefactor[i] = last;
                 }

@@ -73,7 +73,7 @@ int scalefactor_data(BitWriter* out, const Ics& ics) {
             if (book == kZeroCodebook) {
                 continue;
             }
-            if (book == kIntensityCodebook || book == kIntensityOutOfPhaseCodebook) {
+            if (is_intensity_book(book)) {
                 difference(ics.scalefactor[i], last_position);
             } else if (book == kNoiseCodebook && first_noise) {
                 first_noise = false;
@@ -98,7 +98,7 @@ void write_spectral_data(BitWriter& out, const Ics& ics) {
     for (int g = 0; g < ics.group_count; ++g) {
         for (int k = 0; k < ics.section_count[g]; ++k) {
             const Section& sec = ics.sections[g][k];
-            if (sec.book == kZeroCodebook || sec.book > kEscapeCodebook) {
+            if (!has_spectral_values(sec.book)) {
                 continue;  // nothing, noise or intensity: no spectral values
             }
             const int first = ics.band_start[g * ics.bands_per_group + sec.start];
