@@ -76,17 +76,14 @@ void RateLoop::prepare(Ics* const* channels, int count) {
                 band.chosen = kNotCoded;
                 band.fixed = ics.fixed_book[i] != 0;
                 band.substituted = -1.0f;
-                band.fill_hole = false;
-                if (ics.may_substitute[i] == kSubstituteFreely && !band.fixed) {
+                if (ics.may_substitute[i] != 0 && !band.fixed) {
+                    // Only for holes it costs what an empty band costs (and its bits): it is
+                    // never chosen for its own sake, only instead of leaving the band empty.
                     const float t = std::clamp(ics.tonality[i], 0.0f, 1.0f);
-                    band.substituted = band.inverse_mask * band.energy *
-                                       (kNoiseLikeLoss + (1.0f - kNoiseLikeLoss) * t);
-                    band.fill_hole = band.energy > 0.0f;
-                } else if (ics.may_substitute[i] == kSubstituteForHoles && !band.fixed) {
-                    // Never chosen for its own sake (it costs what empty costs, and bits),
-                    // but any band with energy is filled rather than left empty.
-                    band.substituted = band.inverse_mask * band.energy;
-                    band.fill_hole = band.energy > 0.0f;
+                    const float loss = ics.may_substitute[i] == kSubstituteFreely
+                                           ? kNoiseLikeLoss + (1.0f - kNoiseLikeLoss) * t
+                                           : 1.0f;
+                    band.substituted = band.inverse_mask * band.energy * loss;
                 }
                 std::fill(s.cached_bits[i], s.cached_bits[i] + kCacheSize, std::int16_t{-1});
             }
@@ -136,16 +133,14 @@ void RateLoop::choose(int channel, int band, float lambda) {
         b.chosen = kFixed;
         return;
     }
-    // The best of the options without spectral bits: empty, or substituted (which an
-    // audible band always is rather than empty).
+    // The best of the options without spectral bits: a band with energy that may be
+    // substituted is substituted rather than left empty (a band that comes and goes from
+    // frame to frame is heard).
     float empty = b.inverse_mask * b.energy;
     int empty_choice = kNotCoded;
     if (b.substituted >= 0.0f) {
-        const float substituted = b.substituted + lambda * kSubstitutedBits;
-        if (substituted < empty || b.fill_hole) {
-            empty = substituted;
-            empty_choice = kSubstituted;
-        }
+        empty = b.substituted + lambda * kSubstitutedBits;
+        empty_choice = kSubstituted;
     }
     if (b.energy <= 0.0f) {
         b.chosen = kNotCoded;

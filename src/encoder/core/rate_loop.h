@@ -16,8 +16,8 @@
 //
 // Bands the channel marks `may_substitute` have a third option besides a scalefactor and
 // "not coded": noise substitution, the decoder filling the band with noise of its energy
-// (see choose() for what that costs a listener). A band with audible energy there is never
-// left empty. Intensity bands (`fixed_book`) keep their book and carry no spectral bits.
+// (see choose() for what that costs a listener). A band with energy there is never left
+// empty. Intensity bands (`fixed_book`) keep their book and carry no spectral bits.
 #pragma once
 
 #include <cstdint>
@@ -69,7 +69,6 @@ private:
         int cache_base;      // scalefactor of cache slot 0
         int chosen;          // scalefactor, or kNotCoded / kSubstituted / kFixed
         float substituted;   // distortion when substituted, < 0 where not allowed
-        bool fill_hole;      // audible: substituted rather than left empty
         bool fixed;          // intensity band
     };
     struct Pair {
