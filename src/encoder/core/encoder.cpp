@@ -59,11 +59,11 @@ int first_band_from(const BandLayout& layout, int lines, int hz, int sample_rate
 }
 
 // Lowest cost (distortion plus lambda times bits) of coding a band of `energy` over `lines`
-// lines against `threshold` with `weight`, by the perceptual-entropy estimate of the bits
-// (half a bit per line and halving of the noise): the rate loop's trade-off, estimated.
+// lines against `threshold` with `weight`, by the same estimate of the bits as
+// optimum_noise(): the rate loop's trade-off, estimated.
 float coding_cost(float energy, float threshold, float weight, int lines, float lambda) {
     const float inverse_mask = weight / std::max(threshold, 1e-9f);
-    const float noise = lambda * static_cast<float>(lines) / (1.3862944f * inverse_mask);
+    const float noise = optimum_noise(lambda, lines, inverse_mask);
     if (noise >= energy) {
         return inverse_mask * energy;
     }

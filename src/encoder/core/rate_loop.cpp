@@ -146,10 +146,8 @@ void RateLoop::choose(int channel, int band, float lambda) {
         b.chosen = kNotCoded;
         return;
     }
-    // d/dN (m N + lambda * lines/2 * log2(E/N)) = 0  =>  N = lambda * lines / (2 ln2 m).
-    const float optimum_noise =
-        lambda * static_cast<float>(ics.band_width[band]) / (1.3862944f * b.inverse_mask);
-    int sf = static_cast<int>(std::lround(scalefactor_for_noise(optimum_noise, b.sum_sqrt)));
+    const float noise_at_optimum = optimum_noise(lambda, ics.band_width[band], b.inverse_mask);
+    int sf = static_cast<int>(std::lround(scalefactor_for_noise(noise_at_optimum, b.sum_sqrt)));
     sf = std::clamp(sf, b.min_sf, kMaxScalefactor);
     auto cost = [&](int scalefactor) {
         int bits = 0;

@@ -28,6 +28,14 @@
 
 namespace brevix::aac {
 
+// The noise a band of `lines` lines is best coded with at trade-off `lambda`, where its
+// noise costs `inverse_mask` (weight / threshold) per unit, by the high-resolution estimate
+// of the bits (half a bit per line and halving of the noise):
+// d/dN (m N + lambda * lines/2 * log2(E/N)) = 0  =>  N = lambda * lines / (2 ln2 m).
+inline float optimum_noise(float lambda, int lines, float inverse_mask) {
+    return lambda * static_cast<float>(lines) / (1.3862944f * inverse_mask);
+}
+
 struct FrameBudget {
     int target = 0;  // bits the frame would use at the average rate (steers lambda)
     int min = 0;     // spend at least this when the frame can use it (else it is padding)
