@@ -36,4 +36,14 @@ int bands_below(const BandLayout& layout, int lines) {
     return count;
 }
 
+int bands_below_hz(const BandLayout& layout, int window_lines, int hz, int sample_rate) {
+    // Line k is at k * sample_rate / (2 * window_lines) Hz; compared in integers, exactly.
+    int count = 0;
+    while (count < layout.count && static_cast<std::int64_t>(layout.offsets[count]) * sample_rate <
+                                       std::int64_t{2} * hz * window_lines) {
+        ++count;
+    }
+    return count;
+}
+
 }  // namespace brevix::aac

@@ -25,5 +25,8 @@ BandLayout short_bands(int sample_rate);
 
 // Number of bands of `layout` that start below `lines` (a bandwidth in spectral lines).
 int bands_below(const BandLayout& layout, int lines);
+// Number of bands of `layout` (of a window of `window_lines` lines) that start below `hz`,
+// i.e. the first band that starts at or above it.
+int bands_below_hz(const BandLayout& layout, int window_lines, int hz, int sample_rate);
 
 }  // namespace brevix::aac

@@ -49,15 +49,6 @@ constexpr int kMaxIntensityPosition = 30;  // level difference of 45 dB
 // Each channel at least this much of a band's energy for intensity stereo.
 constexpr float kIntensityMinShare = 1e-3f;
 
-int first_band_from(const BandLayout& layout, int lines, int hz, int sample_rate) {
-    int b = 0;
-    while (b < layout.count && static_cast<std::int64_t>(layout.offsets[b]) * sample_rate <
-                                   std::int64_t{2} * hz * lines) {
-        ++b;
-    }
-    return b;
-}
-
 // Lowest cost (distortion plus lambda times bits) of coding a band of `energy` over `lines`
 // lines against `threshold` with `weight`, by the same estimate of the bits as
 // optimum_noise(): the rate loop's trade-off, estimated.
@@ -185,8 +176,8 @@ Encoder::Encoder(const EncoderConfig& config, int container_bits_per_frame)
         const int lines = s == 0 ? kFrameLength : kShortLength;
         // From the band that holds the start frequency: a short window's bands are wide.
         noise_start_[s] = std::max(
-            0, first_band_from(layout, lines, kNoiseSubstitutionStartHz, config.sample_rate) - 1);
-        intensity_start_[s] = first_band_from(layout, lines, kIntensityStartHz, config.sample_rate);
+            0, bands_below_hz(layout, lines, kNoiseSubstitutionStartHz, config.sample_rate) - 1);
+        intensity_start_[s] = bands_below_hz(layout, lines, kIntensityStartHz, config.sample_rate);
     }
 
     for (int c = 0; c < config.channels; ++c) {

@@ -20,7 +20,7 @@ constexpr int kMaxBandsShort = 14;
 
 // Below about 1.4 kHz the ear's time resolution is coarse and pre-echo is rarely heard;
 // a filter starts at the first band at or above this, or an octave or two higher.
-constexpr float kStartHz = 1350.0f;
+constexpr int kStartHz = 1350;
 // Prediction gain from which a window is filtered: a steady sound gives about 1, a click
 // or pulse within the window several times that.
 constexpr double kMinGain = 1.4;
@@ -70,28 +70,19 @@ int filter_bits(const TnsFilter& f, bool short_window) {
            f.order * (kCoefBits - (f.compress ? 1 : 0));
 }
 
-int first_band_at(const BandLayout& layout, int lines, int sample_rate, int start) {
-    const float wanted = kStartHz * static_cast<float>(1 << start) * 2.0f *
-                         static_cast<float>(lines) / static_cast<float>(sample_rate);
-    int b = 0;
-    while (b < layout.count && static_cast<float>(layout.offsets[b]) < wanted) {
-        ++b;
-    }
-    return b;
-}
-
 }  // namespace
 
 Tns::Tns(int sample_rate, Profile profile) : scratch_(std::make_unique<Candidate[]>(2)) {
     long_.layout = long_bands(sample_rate);
+    short_.layout = short_bands(sample_rate);
     for (int s = 0; s < kStarts; ++s) {
-        long_.first_band[s] = first_band_at(long_.layout, kFrameLength, sample_rate, s);
+        long_.first_band[s] =
+            bands_below_hz(long_.layout, kFrameLength, kStartHz << s, sample_rate);
         short_.first_band[s] =
-            first_band_at(short_bands(sample_rate), kShortLength, sample_rate, s);
+            bands_below_hz(short_.layout, kShortLength, kStartHz << s, sample_rate);
     }
     long_.max_bands = sample_rate == 44100 ? kMaxBandsLong44100 : kMaxBandsLong48000;
     long_.max_order = profile == Profile::kMain ? kMaxOrderLongMain : kMaxOrderLongLc;
-    short_.layout = short_bands(sample_rate);
     short_.max_bands = kMaxBandsShort;
     short_.max_order = kMaxOrderShort;
 }
