@@ -275,9 +275,10 @@ int Encoder::short_grouping(int first, int count, int* lengths) const {
 }
 
 // Sets the band layout of the channels [first, first + count) of one element. Short
-// windows are grouped (one grouping for the element, from the summed window energies)
-// and their spectra interleaved into coding order.
-void Encoder::group_and_layout(int first, int count, int long_max_sfb) {
+// windows are grouped by `lengths` (`groups` of them, one grouping for the element; see
+// short_grouping()) and their spectra interleaved into coding order.
+void Encoder::group_and_layout(int first, int count, int long_max_sfb, const int* lengths,
+                               int groups) {
     Channel& lead = *channels_[static_cast<std::size_t>(first)];
     if (!lead.ics.is_short()) {
         for (int c = first; c < first + count; ++c) {
@@ -287,8 +288,6 @@ void Encoder::group_and_layout(int first, int count, int long_max_sfb) {
         }
         return;
     }
-    int lengths[kNumShortWindows];
-    const int groups = short_grouping(first, count, lengths);
     const BandLayout layout = short_bands(config_.sample_rate);
     for (int c = first; c < first + count; ++c) {
         Channel& ch = *channels_[static_cast<std::size_t>(c)];
@@ -504,8 +503,7 @@ void Encoder::choose_windows(const ChannelElement& element) {
     if (element.id == ElementId::kLfe) {
         Channel& lfe = *channels_[static_cast<std::size_t>(first)];
         analyze_channel(lfe, WindowSequence::kOnlyLong, WindowShape::kSine);
-        group_and_layout(first, count, lfe_max_sfb_);
-        mark_bands(first, count, 0);
+        group_and_layout(first, count, lfe_max_sfb_, nullptr, 1);
         // Its few lines cost little: code them finer by the playback gain.
         for (int b = 0; b < lfe_max_sfb_; ++b) {
             lfe.ics.threshold[b] *= kLfeThresholdScale;
@@ -531,15 +529,15 @@ void Encoder::choose_windows(const ChannelElement& element) {
         tns[c - first] = {ch.raw, short_windows ? ch.short_energy : ch.ics.energy,
                           short_windows ? ch.short_threshold : ch.ics.threshold, &ch.ics.tns};
     }
+    int lengths[kNumShortWindows] = {1};
+    const int groups = short_windows ? short_grouping(first, count, lengths) : 1;
     // Filtered in window order and before any M/S decision: the decoder undoes M/S first
     // and then each channel's filters.
     if (config_.tools.tns) {
-        int lengths[kNumShortWindows] = {1};
-        const int groups = short_windows ? short_grouping(first, count, lengths) : 1;
         tns_.apply(tns, count, short_windows, short_windows ? short_max_sfb_ : long_max_sfb_,
                    lengths, groups);
     }
-    group_and_layout(first, count, long_max_sfb_);
+    group_and_layout(first, count, long_max_sfb_, lengths, groups);
 }
 
 bool Encoder::predicts(const ChannelElement& element) const {
@@ -613,10 +611,9 @@ void Encoder::encode_frame(FrameSink& sink) {
         if (predicts(elements[e])) {
             predict_element(elements[e]);
         }
-        if (elements[e].id != ElementId::kLfe) {
-            // After the prediction: bands it serves are never substituted.
-            mark_bands(elements[e].first, elements[e].channels(), substitute_noise_);
-        }
+        // After the prediction: bands it serves are never substituted.
+        mark_bands(elements[e].first, elements[e].channels(),
+                   elements[e].id == ElementId::kLfe ? std::uint8_t{0} : substitute_noise_);
         fixed_bits += prepare_element(elements[e]);
     }
 

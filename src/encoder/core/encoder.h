@@ -96,7 +96,7 @@ private:
     void analyze_channel(Channel& ch, WindowSequence sequence, WindowShape shape);
     void choose_windows(const ChannelElement& element);
     int short_grouping(int first, int count, int* lengths) const;
-    void group_and_layout(int first, int count, int long_max_sfb);
+    void group_and_layout(int first, int count, int long_max_sfb, const int* lengths, int groups);
     bool predicts(const ChannelElement& element) const;
     void predict_element(const ChannelElement& element);
     void update_predictors(const ChannelElement& element);
