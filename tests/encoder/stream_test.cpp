@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "bench/clips.h"
-#include "core/adts_writer.h"
+#include "bench/core_encode.h"
 #include "core/encoder.h"
 #include "support.h"
 
@@ -204,31 +204,16 @@ Signal pulses(int n, int rate) {
 // The stream of an in-process encoding with `tools`, which the program cannot switch.
 bench::AacStream encode(const std::vector<Signal>& x, int rate, aac::EncoderConfig::Tools tools,
                         aac::Profile profile = aac::Profile::kLowComplexity) {
-    struct Memory : aac::ByteSink {
-        std::vector<std::uint8_t> bytes;
-        void write(const void* data, std::size_t n) override {
-            bytes.insert(bytes.end(), static_cast<const std::uint8_t*>(data),
-                         static_cast<const std::uint8_t*>(data) + n);
-        }
-    } memory;
     aac::EncoderConfig config;
     config.sample_rate = rate;
     config.channels = static_cast<int>(x.size());
     config.tools = tools;
     config.profile = profile;
-    aac::AdtsWriter adts({config.profile, rate, config.channels}, memory);
-    aac::Encoder encoder(config, adts.overhead_bits_per_frame());
     std::vector<std::vector<float>> pcm;
     for (const Signal& channel : x) {
         pcm.push_back(as_16_bit(channel));
     }
-    for (std::size_t i = 0; i < pcm[0].size(); i += 1024) {
-        const float* planes[2] = {pcm[0].data() + i, pcm.back().data() + i};
-        encoder.encode(planes, static_cast<int>(std::min<std::size_t>(1024, pcm[0].size() - i)),
-                       adts);
-    }
-    encoder.finish(adts);
-    return bench::read_adts(memory.bytes);
+    return bench::read_adts(bench::encode_adts(config, pcm));
 }
 
 // Attacks get filters in short windows (castanets, drums), voiced speech in long ones;
