@@ -12,7 +12,8 @@ build_dir=$(cd "${BREVIX_BUILD_DIR:-$(dirname "$1")}" && pwd)
 while [ ! -f "$build_dir/CMakeCache.txt" ] && [ "$build_dir" != / ]; do
     build_dir=$(dirname "$build_dir")
 done
-source "$here/../scripts/wine-env.sh" "$build_dir"
+source "$here/../scripts/wine-env.sh"
+wine_use_build "$build_dir"
 wine_prepare_prefix
 
 # One program at a time per prefix: the prefix's Wine session (its wineserver and the
@@ -23,7 +24,7 @@ wine_prepare_prefix
 exec 8>"$build_dir/.wineprefix.run.lock"
 flock 8
 status=0
-wine "$@" || status=$?
+wine_start "$@" || status=$?
 wineserver -k 2>/dev/null || true
 wineserver -w 2>/dev/null || true
 exit "$status"
