@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # Makes the release package with scripts/package.sh into a folder of its own, unzips it into
 # a new, otherwise empty folder outside the build and checks what a Windows user gets:
-# exactly brevix.exe, mp4.exe, README.txt and LICENSE.txt (the programs as the release build
-# made them, the texts with CRLF line ends), mp4.exe -h working from there under Wine, and
-# both programs' version resources carrying the package's version.
+# exactly brevix.exe, mp4.exe, README.txt and LICENSE.txt (the programs as the 32-bit release
+# build made them: 32-bit, a windowed front end and a console encoder; the texts with CRLF
+# line ends), mp4.exe -h working from there under Wine, and both programs' version resources
+# carrying the package's version.
 #   check_package.sh SOURCE_DIR BUILD_DIR VERSION_INFO_EXE
+# BUILD_DIR is the build whose Windows programs run here. A 64-bit one (on a machine that
+# cannot run 32-bit code) runs its own mp4.exe -h, of the same version, in place of the
+# package's, and says so; everything else is checked on the package's own files.
 set -euo pipefail
 source_dir=$1
 build_dir=$2
@@ -20,7 +24,8 @@ fail() {
 }
 
 zip=$("$source_dir/scripts/package.sh" "$work/dist" | tail -n 1)
-version=$(cat "$build_dir/version.txt")
+release_dir=$source_dir/build/win32  # the build the package is made from
+version=$(cat "$release_dir/version.txt")
 [ "$(basename "$zip")" = "brevix-$version-win32.zip" ] || fail "package named $zip"
 listing=$(unzip -Z1 "$zip" | sort | tr '\n' ' ')
 [ "$listing" = "LICENSE.txt README.txt brevix.exe mp4.exe " ] || fail "zip holds: $listing"
@@ -28,7 +33,7 @@ listing=$(unzip -Z1 "$zip" | sort | tr '\n' ' ')
 unpacked=$work/unpacked
 unzip -q "$zip" -d "$unpacked"
 for program in brevix.exe mp4.exe; do
-    cmp -s "$unpacked/$program" "$build_dir/$program" || fail "$program is not the release build's"
+    cmp -s "$unpacked/$program" "$release_dir/$program" || fail "$program is not the release build's"
 done
 for text in README.txt LICENSE.txt; do
     # Every line ends in CR LF, the last one too (its LF vanishes in $(...)).
@@ -38,8 +43,14 @@ for text in README.txt LICENSE.txt; do
     fi
 done
 
+encoder=$unpacked/mp4.exe
+if [ "$(cat "$build_dir/windows-bits.txt")" = 64 ]; then
+    encoder=$build_dir/mp4.exe
+    [ "$(cat "$build_dir/version.txt")" = "$version" ] || fail "the 64-bit build is not version $version"
+    echo "e2e_Package: mp4.exe -h runs the 64-bit build's mp4.exe (version $version) in place of the package's 32-bit one"
+fi
 usage_status=0
-usage=$("$source_dir/cmake/wine-run.sh" "$unpacked/mp4.exe" -h | tr -d '\r') || usage_status=$?
+usage=$("$source_dir/cmake/wine-run.sh" "$encoder" -h | tr -d '\r') || usage_status=$?
 [ "$usage_status" = 0 ] || fail "mp4.exe -h exited with $usage_status"
 grep -q '^Usage: mp4 ' <<<"$usage" || fail "mp4.exe -h printed: $usage"
 
@@ -48,7 +59,10 @@ windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 info=$("$source_dir/cmake/wine-run.sh" "$version_info" "$(windows_path "$unpacked/brevix.exe")" \
     "$(windows_path "$unpacked/mp4.exe")" | tr -d '\r') || fail "version resources not read"
 value() { sed -n "s/^$1: $2=//p" <<<"$info"; }
+[ "$(value brevix.exe Subsystem)" = windows ] || fail "brevix.exe is not a windowed program"
+[ "$(value mp4.exe Subsystem)" = console ] || fail "mp4.exe is not a console program"
 for program in brevix.exe mp4.exe; do
+    [ "$(value "$program" Machine)" = i386 ] || fail "$program is not a 32-bit program"
     for key in FILEVERSION PRODUCTVERSION; do
         [ "$(value "$program" "$key")" = "$version" ] || fail "$program $key is not $version"
     done

@@ -1,16 +1,50 @@
-// Prints the version resource of each file named on the command line, one value a line,
-// each line starting with the file's own name:
+// Prints the kind and the version resource of each file named on the command line, one
+// value a line, each line starting with the file's own name:
+//   mp4.exe: Machine=i386             (i386 or x86-64, from the PE header)
+//   mp4.exe: Subsystem=console        (console or windows)
 //   mp4.exe: FILEVERSION=1.0.0.1      (the fixed numbers, and PRODUCTVERSION)
 //   mp4.exe: CompanyName=...          (the strings of the first translation)
-// Exits with 1 when a file has no readable version resource. check_package.sh runs it on
-// the programs of the unzipped package.
+// Exits with 1 when a file is no PE image or has no readable version resource.
+// check_package.sh runs it on the programs of the unzipped package; it reads them as files,
+// so a 64-bit build of it reads 32-bit programs too.
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
 namespace {
+
+bool print_kind(const std::string& path, const std::string& name) {
+    std::ifstream file(path, std::ios::binary);
+    IMAGE_DOS_HEADER dos{};
+    IMAGE_FILE_HEADER header{};
+    DWORD signature = 0;
+    WORD magic = 0;
+    // The subsystem sits at the same offset in the 32-bit and the 64-bit optional header.
+    WORD subsystem = 0;
+    if (file.read(reinterpret_cast<char*>(&dos), sizeof dos) &&
+        dos.e_magic == IMAGE_DOS_SIGNATURE && file.seekg(dos.e_lfanew) &&
+        file.read(reinterpret_cast<char*>(&signature), sizeof signature) &&
+        signature == IMAGE_NT_SIGNATURE &&
+        file.read(reinterpret_cast<char*>(&header), sizeof header) &&
+        file.read(reinterpret_cast<char*>(&magic), sizeof magic) &&
+        file.seekg(offsetof(IMAGE_OPTIONAL_HEADER32, Subsystem) - sizeof magic, std::ios::cur) &&
+        file.read(reinterpret_cast<char*>(&subsystem), sizeof subsystem)) {
+        const bool i386 = header.Machine == IMAGE_FILE_MACHINE_I386 && magic == 0x10b;
+        const bool x64 = header.Machine == IMAGE_FILE_MACHINE_AMD64 && magic == 0x20b;
+        std::printf("%s: Machine=%s\n", name.c_str(), i386 ? "i386" : x64 ? "x86-64" : "other");
+        std::printf("%s: Subsystem=%s\n", name.c_str(),
+                    subsystem == IMAGE_SUBSYSTEM_WINDOWS_GUI   ? "windows"
+                    : subsystem == IMAGE_SUBSYSTEM_WINDOWS_CUI ? "console"
+                                                               : "other");
+        return true;
+    }
+    std::fprintf(stderr, "%s: not a PE image\n", path.c_str());
+    return false;
+}
 
 std::string numbers(DWORD high, DWORD low) {
     return std::to_string(HIWORD(high)) + '.' + std::to_string(LOWORD(high)) + '.' +
@@ -19,6 +53,9 @@ std::string numbers(DWORD high, DWORD low) {
 
 bool print_version(const std::string& path) {
     const std::string name = path.substr(path.find_last_of("\\/") + 1);
+    if (!print_kind(path, name)) {
+        return false;
+    }
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
     std::vector<char> data(size);
