@@ -179,7 +179,11 @@ TEST(WavReader, ReadsUnusualLayoutsAndRefusesWhatItCannotRead) {
     refused(wav::riff("WAVE", wav::chunk("fmt ", bad_align)), "block alignment");
     refused(wav::riff("WAVE", wav::chunk("fmt ", too_many_bits)), "more valid bits");
     refused(wav::riff("WAVE", wav::chunk("fmt ", short_format)), "format chunk is too short");
-    refused(wav::riff("WAVE", wav::chunk("fmt ", {1, 0, 1, 0}, 40)), "format chunk is too short");
+    const char* const claims_more = "the format chunk claims more bytes than the file holds";
+    refused(wav::riff("WAVE", wav::chunk("fmt ", {1, 0, 1, 0}, 40)), claims_more);
+    wav::Bytes huge = wav::chunk("fmt ", wav::format_data({}), 0x7FFFFFFF);  // the audio inside
+    wav::append(huge, wav::chunk("data", data));
+    refused(wav::riff("WAVE", huge), claims_more);
     wav::Bytes overrun = wav::chunk("fmt ", short_format, 16);  // its end inside the next header
     wav::append(overrun, wav::chunk("data", data));
     refused(wav::riff("WAVE", overrun), "the format chunk is shorter than its declared size");

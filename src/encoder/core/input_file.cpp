@@ -6,6 +6,8 @@
 
 #ifdef _WIN32
 #include "win32/files.h"
+#else
+#include <sys/stat.h>
 #endif
 
 namespace brevix::aac {
@@ -63,14 +65,27 @@ std::wstring system_path(const std::string& path) {
 #endif
 
 InputFile::InputFile(const std::string& path) {
+    const auto folder = [] { return std::runtime_error("it is a folder, not a WAV file"); };
 #ifdef _WIN32
-    file_ = _wfopen(system_path(path).c_str(), L"rb");
+    const std::wstring name = system_path(path);
+    const DWORD attributes = GetFileAttributesW(name.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        throw folder();
+    }
+    file_ = _wfopen(name.c_str(), L"rb");
 #else
     file_ = std::fopen(path.c_str(), "rb");
 #endif
     if (file_ == nullptr) {
         throw std::runtime_error("cannot open '" + path + "': " + std::strerror(errno));
     }
+#ifndef _WIN32
+    struct stat st {};
+    if (::fstat(::fileno(file_), &st) == 0 && S_ISDIR(st.st_mode)) {
+        std::fclose(file_);
+        throw folder();
+    }
+#endif
     if (!seek_file(file_, 0, SEEK_END)) {
         std::fclose(file_);
         throw std::runtime_error("cannot read '" + path + "' (not a regular file?)");

@@ -13,6 +13,8 @@ constexpr std::uint16_t kFormatPcm = 0x0001;
 constexpr std::uint16_t kFormatFloat = 0x0003;
 constexpr std::uint16_t kFormatExtensible = 0xFFFE;
 constexpr int kMaxReadFrames = 4096;
+constexpr const char* kFormatOverruns =
+    "damaged WAV file (the format chunk claims more bytes than the file holds)";
 // Tail of the KSDATAFORMAT_SUBTYPE GUIDs; the first two bytes hold the format tag.
 constexpr std::uint8_t kGuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
                                         0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
@@ -64,6 +66,7 @@ WavReader::WavReader(const std::string& path) : file_(path) {
     bool have_format = false;
     bool have_data = false;
     bool after_format = false;
+    bool format_overruns = false;  // the format chunk claims more bytes than the file holds
     std::uint8_t format[40] = {};
     std::uint32_t format_size = 0;
     std::uint64_t data_offset = 0;
@@ -84,8 +87,12 @@ WavReader::WavReader(const std::string& path) : file_(path) {
         const std::uint64_t body = position + 8;
         if (std::memcmp(chunk, "fmt ", 4) == 0 && !have_format) {
             format_size = size < sizeof format ? size : sizeof format;
-            if (size < 16 || file_.read(format, format_size) != format_size) {
+            format_overruns = body + size > file_size;
+            if (size < 16) {
                 fail("damaged WAV file (the format chunk is too short)");
+            }
+            if (file_.read(format, format_size) != format_size) {
+                fail(kFormatOverruns);
             }
             have_format = true;
             after_format = true;
@@ -107,7 +114,7 @@ WavReader::WavReader(const std::string& path) : file_(path) {
     }
     parse_format(format, format_size);
     if (!have_data) {
-        fail("damaged WAV file (no data chunk)");
+        fail(format_overruns ? kFormatOverruns : "damaged WAV file (no data chunk)");
     }
     format_.frames = data_bytes / static_cast<std::uint64_t>(format_.block_align);
     format_.declared_frames = declared_bytes / static_cast<std::uint64_t>(format_.block_align);
