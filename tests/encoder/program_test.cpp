@@ -100,7 +100,7 @@ TEST(OutputFile, TheOutputChangesOnlyWhenCommittedAndKeepsWhatThePathIs) {
     TempFolder dir;
     const std::string path = dir.file("out file.aac");
     ASSERT_TRUE(wav::write_file(path, {1, 2, 3}));
-    ::chmod(path.c_str(), 0604);
+    ::chmod(path.c_str(), 06604);  // set-user-ID and set-group-ID do not pass to new data
     {
         OutputFile abandoned(path, false);
         abandoned.write("partial", 7);
@@ -214,6 +214,7 @@ TEST_F(Program, RefusesWithAnExitCodeAndAMessageAndKeepsAnExistingOutput) {
         {{"-ssr", in, "-o", out}, 2, "the SSR profile is not supported by this encoder"},
         {{dir_.file("missing.wav"), "-o", out}, 1, "input '" + dir_.file("missing.wav")},
         {{seven, "-o", out}, 1, "7 channels are not supported"},
+        {{dir_.path(), "-o", out}, 1, "it is a folder, not a WAV file"},
         {{"-r", "4000", in, "-o", out}, 1, "bit rate 4000 bits/s is outside 16000..529200"},
         {{"-r", "900000", in, "-o", out}, 1, "bit rate 900000"},
         {{in, "-o", in}, 1, "must not be the input"},
@@ -248,10 +249,61 @@ TEST_F(Program, TakesOverAStaleTemporaryButNeverALiveOne) {
     EXPECT_EQ(dir_.names().size(), 2u) << "in.wav and out.aac";
 }
 
+TEST_F(Program, LeavesAnythingButAStaleTemporaryAtTheTemporarysNameAlone) {
+    const std::string in = stereo_wav("in.wav");
+    const wav::Bytes source = wav::read_file(in);
+    const std::string keep = fixture("keep.txt", {'k', 'e', 'e', 'p'});
+    ::link(in.c_str(), dir_.file("input.aac.mp4tmp").c_str());
+    ::link(keep.c_str(), dir_.file("hard.aac.mp4tmp").c_str());
+    ::symlink("keep.txt", dir_.file("soft.aac.mp4tmp").c_str());
+    ::mkfifo(dir_.file("fifo.aac.mp4tmp").c_str(), 0600);
+    const struct {
+        std::string input, output, words;
+    } cases[] = {
+        {dir_.file("input.aac.mp4tmp"), "input.aac", "has the name of the temporary file"},
+        {in, "hard.aac", "is another name of a file (a hard link); move that away"},
+        {in, "soft.aac", "is a symbolic link"},
+        {in, "fifo.aac", "is a pipe"},
+    };
+    for (const auto& c : cases) {
+        const bench::ChildRun r = bench::run_child(
+            {"timeout", "20", MP4_BINARY, "-nh", c.input, "-o", dir_.file(c.output)}, true);
+        EXPECT_EQ(r.exit_code, 1) << c.output;
+        EXPECT_NE(r.err.find(c.words), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(wav::read_file(in), source);
+    EXPECT_EQ(wav::read_file(keep), (wav::Bytes{'k', 'e', 'e', 'p'}));
+    EXPECT_EQ(dir_.names().size(), 6u) << "nothing written, nothing removed";
+}
+
+TEST_F(Program, HonoursAnIgnoredHangUpAndWritesToPipes) {
+    const std::string in = stereo_wav("in.wav", 44100 * 10);
+    // Started as nohup starts it: hang-up ignored.
+    bench::ChildRun r = bench::run_child(
+        {"sh", "-c", "trap '' HUP; \"$0\" -nh \"$1\" -o \"$2\" & sleep 0.2; kill -HUP $!; wait $!",
+         MP4_BINARY, in, dir_.file("nohup.aac")},
+        true);
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(adts_profile(dir_.file("nohup.aac")), 1);
+    // Standard output, a pipe here, takes the stream as it comes.
+    r = test::mp4({"-nh", in, "-o", "/dev/stdout"});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(wav::Bytes(r.out.begin(), r.out.end()), wav::read_file(dir_.file("nohup.aac")));
+    // A reader that stops early: a message and a failure, not a silent death by SIGPIPE.
+    r = bench::run_child({"bash", "-c",
+                          "\"$0\" -nh \"$1\" -o /dev/stdout | head -c 1 >/dev/null; "
+                          "exit ${PIPESTATUS[0]}",
+                          MP4_BINARY, in},
+                         true);
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.err.find("the program reading it has stopped"), std::string::npos) << r.err;
+    EXPECT_EQ(dir_.names().size(), 2u);
+}
+
 TEST_F(Program, EncodesWhatATruncatedInputHoldsAndRefusesOneWithoutAudio) {
     wav::Bytes cut = wav::file(std::vector<test::Signal>{test::sine(440, 0.3, 44100)}, 44100);
     bench::ChildRun r;
-    for (const auto& [bytes, amount] : {std::pair{20, "10 sample frames"}, {22030, "0.25 s"}}) {
+    for (const auto& [bytes, amount] : {std::pair{2, "1 sample frame"}, {22048, "0.25 s"}}) {
         cut.resize(cut.size() - bytes);
         r = test::mp4({"-nh", fixture("cut.wav", cut), "-o", dir_.file("cut.aac")});
         EXPECT_EQ(r.exit_code, 0);

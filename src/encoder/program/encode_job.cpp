@@ -56,7 +56,7 @@ void encode(const Options& options, ProgressReporter& progress) {
             (format.truncated ? " (the file ends where the audio should begin)" : ""));
     }
     const bool mp4 = is_mp4_name(options.output);
-    OutputFile output(options.output, mp4);
+    OutputFile output(options.output, mp4, options.input);
     std::unique_ptr<aac::ContainerWriter> container;
     if (mp4) {
         container = std::make_unique<aac::Mp4Writer>(info, output);
@@ -106,8 +106,8 @@ void encode(const Options& options, ProgressReporter& progress) {
     if (format.truncated && missing > 0) {
         char amount[48];
         if (missing * 100 < static_cast<std::uint64_t>(format.sample_rate)) {
-            std::snprintf(amount, sizeof amount, "%u sample frames",
-                          static_cast<unsigned>(missing));
+            std::snprintf(amount, sizeof amount, "%u sample frame%s",
+                          static_cast<unsigned>(missing), missing == 1 ? "" : "s");
         } else {
             std::snprintf(amount, sizeof amount, "%.2f s",
                           static_cast<double>(missing) / format.sample_rate);

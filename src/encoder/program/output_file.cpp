@@ -36,7 +36,8 @@ std::string temporary_path_for(const std::string& target) {
     return target.substr(0, name_start) + name + kTemporarySuffix;
 }
 
-OutputFile::OutputFile(const std::string& path, bool seekable) : path_(path) {
+OutputFile::OutputFile(const std::string& path, bool seekable, const std::string& input)
+    : path_(path) {
     const OutputTarget target = find_output_target(path);
     const std::string quoted = "'" + path + "'";
     switch (target.kind) {
@@ -59,6 +60,11 @@ OutputFile::OutputFile(const std::string& path, bool seekable) : path_(path) {
     const bool direct = target.kind == OutputTarget::kDevice;
     if (!direct) {
         temp_path_ = temporary_path_for(target_);
+        if (!input.empty() && same_file(input, temp_path_)) {
+            throw std::runtime_error("the input file '" + input +
+                                     "' has the name of the temporary file the output " + quoted +
+                                     " is written to; rename it or choose another output name");
+        }
     }
     const OpenedFile opened = direct ? open_device(target_) : open_temporary(temp_path_);
     switch (opened.problem) {
@@ -67,6 +73,11 @@ OutputFile::OutputFile(const std::string& path, bool seekable) : path_(path) {
                                      " is being written by another run of the encoder");
         case OpenedFile::kNoReader:
             throw std::runtime_error("nothing reads from the pipe " + quoted);
+        case OpenedFile::kInTheWay:
+            throw std::runtime_error("cannot create the output file " + quoted + ": '" +
+                                     temp_path_ + "', the temporary file it is written to, is " +
+                                     opened.reason +
+                                     "; move that away or choose another output name");
         case OpenedFile::kFailed:
             throw std::runtime_error("cannot create the output file " + quoted + ": " +
                                      opened.reason);
@@ -94,6 +105,10 @@ OutputFile::~OutputFile() {
 }
 
 void OutputFile::fail_writing() const {
+    if (errno == EPIPE) {
+        throw std::runtime_error("cannot write the output '" + path_ +
+                                 "': the program reading it has stopped");
+    }
     throw std::runtime_error("cannot write the output file '" + path_ +
                              "': " + std::strerror(errno));
 }

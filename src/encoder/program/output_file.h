@@ -18,8 +18,9 @@ class OutputFile : public aac::ByteSink {
 public:
     // Checks the path and opens what will receive the data, before any audio is read.
     // `seekable`: the container rewrites earlier bytes (MP4), so pipes cannot take it.
+    // `input`: the file being encoded, never to be taken for a stale temporary file.
     // Throws std::runtime_error naming the problem.
-    OutputFile(const std::string& path, bool seekable);
+    OutputFile(const std::string& path, bool seekable, const std::string& input = {});
     ~OutputFile() override;
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "program/progress.h"
@@ -36,10 +37,17 @@ struct OutputTarget {
 OutputTarget find_output_target(const std::string& path);
 
 struct OpenedFile {
-    enum Problem { kNone, kBusy, kNoReader, kFailed };
+    enum Problem { kNone, kBusy, kNoReader, kInTheWay, kFailed };
     std::FILE* file = nullptr;  // set when problem is kNone
     Problem problem = kFailed;
-    std::string reason;  // the system's words for kFailed
+    std::string reason;  // the system's words for kFailed; what is there for kInTheWay
+
+    static OpenedFile in_the_way(std::string what) {
+        OpenedFile result;
+        result.problem = kInTheWay;
+        result.reason = std::move(what);
+        return result;
+    }
 };
 
 // Opens an existing device or pipe for writing, without creating or truncating anything.
@@ -48,12 +56,13 @@ OpenedFile open_device(const std::string& path);
 
 // Creates the temporary file `path`, or takes over one a dead run left behind, and holds
 // an exclusive lock on it for as long as it is open: a run never touches a temporary
-// that another live run is writing (kBusy).
+// that another live run is writing (kBusy). Anything else at that name (a link, a second
+// name of a file, a pipe, a folder) is left as it is (kInTheWay).
 OpenedFile open_temporary(const std::string& path);
 
 // Moves the complete temporary file onto `target`, which keeps the permissions (mode or
-// attributes) of the file it replaces, then closes it. On failure fills `error` and
-// removes the temporary file.
+// attributes) of the file it replaces, less set-user-ID and set-group-ID, then closes it. On
+// failure fills `error` and removes the temporary file.
 bool commit_temporary(std::FILE* file, const std::string& path, const std::string& target,
                       std::string* error);
 

@@ -65,6 +65,25 @@ OpenedFile failed(int error) {
     return result;
 }
 
+// What lies at a temporary file's name when it is not a file a run may take over and
+// truncate: only a regular file with no other name can be one a killed run left behind.
+// Empty when it may be taken over.
+std::string in_the_way(const struct stat& st) {
+    if (S_ISLNK(st.st_mode)) {
+        return "a symbolic link";
+    }
+    if (S_ISDIR(st.st_mode)) {
+        return "a folder";
+    }
+    if (S_ISFIFO(st.st_mode)) {
+        return "a pipe";
+    }
+    if (!S_ISREG(st.st_mode)) {
+        return "a device";
+    }
+    return st.st_nlink > 1 ? "another name of a file (a hard link)" : "";
+}
+
 }  // namespace
 
 std::vector<std::string> command_line_arguments(int argc, char** argv) {
@@ -73,12 +92,19 @@ std::vector<std::string> command_line_arguments(int argc, char** argv) {
 
 OutputTarget find_output_target(const std::string& path) {
     OutputTarget target;
+    struct stat st {};
+    // A device or pipe is opened through the name as given: the links of names such as
+    // /dev/stdout end in texts that are no paths ("pipe:[1234]").
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+        target.path = path;
+        target.kind = OutputTarget::kDevice;
+        return target;
+    }
     target.path = follow_links(path);
     if (target.path.empty()) {
         target.reason = std::strerror(ELOOP);
         return target;
     }
-    struct stat st {};
     if (::stat(target.path.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) {
             target.kind = OutputTarget::kFolder;
@@ -119,10 +145,24 @@ OpenedFile open_device(const std::string& path) {
 
 OpenedFile open_temporary(const std::string& path) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+        // Never through a link, and never waiting for the reader of a pipe.
+        const int fd =
+            ::open(path.c_str(),
+                   O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+        struct stat held {};
         if (fd < 0) {
-            return failed(errno);
+            const int error = errno;
+            return ::lstat(path.c_str(), &held) == 0 && !in_the_way(held).empty()
+                       ? OpenedFile::in_the_way(in_the_way(held))
+                       : failed(error);
         }
+        if (::fstat(fd, &held) != 0 || !in_the_way(held).empty()) {
+            const std::string what = in_the_way(held);
+            const int error = errno;
+            ::close(fd);
+            return what.empty() ? failed(error) : OpenedFile::in_the_way(what);
+        }
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             const int error = errno;
             ::close(fd);
@@ -134,12 +174,11 @@ OpenedFile open_temporary(const std::string& path) {
         }
         // The lock counts only if the name still leads to the locked file: a run that
         // finished in between has moved or removed it, and the name must be opened anew.
-        struct stat held {};
         struct stat named {};
-        if (::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 &&
-            held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
-            if (!S_ISREG(held.st_mode) || ::ftruncate(fd, 0) != 0) {
-                const int error = S_ISREG(held.st_mode) ? errno : EEXIST;
+        if (::lstat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+            held.st_ino == named.st_ino) {
+            if (::ftruncate(fd, 0) != 0) {
+                const int error = errno;
                 ::close(fd);
                 return failed(error);
             }
@@ -154,12 +193,13 @@ bool commit_temporary(std::FILE* file, const std::string& path, const std::strin
                       std::string* error) {
     struct stat existing {};
     if (::stat(target.c_str(), &existing) == 0) {
-        // The replacement keeps the owner (where allowed) and the permissions.
+        // The replacement keeps the owner (where allowed) and the permissions, but not
+        // set-user-ID or set-group-ID: new contents must not run with the old file's rights.
         const int fd = ::fileno(file);
         if (::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
             (void)::fchown(fd, static_cast<uid_t>(-1), existing.st_gid);
         }
-        ::fchmod(fd, existing.st_mode & 07777);
+        ::fchmod(fd, existing.st_mode & 07777 & ~static_cast<mode_t>(S_ISUID | S_ISGID));
     }
     // Moved while still locked, so no other run can take it for a stale temporary.
     if (std::rename(path.c_str(), target.c_str()) != 0) {
@@ -197,9 +237,17 @@ void install_interrupt_handler() {
     struct sigaction action {};
     action.sa_handler = on_signal;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGHUP, &action, nullptr);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        // A signal the caller has the program ignore (nohup, a shell's background job)
+        // stays ignored.
+        struct sigaction inherited {};
+        if (::sigaction(signal, nullptr, &inherited) == 0 && inherited.sa_handler != SIG_IGN) {
+            ::sigaction(signal, &action, nullptr);
+        }
+    }
+    // A pipe whose reader has gone makes writes fail (EPIPE), which is reported like any
+    // other write error, instead of ending the program without a word.
+    ::signal(SIGPIPE, SIG_IGN);
 }
 
 bool interrupt_requested() {

@@ -135,16 +135,35 @@ OpenedFile open_device(const std::string& path) {
 }
 
 OpenedFile open_temporary(const std::string& path) {
+    const std::wstring name = aac::system_path(path);
     // Shared for deletion only: no other run can open it while this one writes, and it
-    // can still be renamed or removed through its name while open.
-    Handle h(CreateFileW(aac::system_path(path).c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
-                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // can still be renamed or removed through its name while open. A link is opened as
+    // itself, never followed.
+    Handle h(CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!h.valid()) {
+        const DWORD error = GetLastError();
+        const DWORD attributes = GetFileAttributesW(name.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0
+                   ? OpenedFile::in_the_way("a folder")
+                   : failed(error);
+    }
+    // Only a plain file with no other name can be one a killed run left behind.
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileType(h.value) != FILE_TYPE_DISK) {
+        return OpenedFile::in_the_way("a device");
+    }
+    if (!GetFileInformationByHandle(h.value, &info)) {
         return failed(GetLastError());
     }
-    const bool on_disk = GetFileType(h.value) == FILE_TYPE_DISK;
-    if (!on_disk || !SetEndOfFile(h.value)) {
-        return failed(on_disk ? GetLastError() : ERROR_FILE_EXISTS);
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        return OpenedFile::in_the_way("a symbolic link");
+    }
+    if (info.nNumberOfLinks > 1) {
+        return OpenedFile::in_the_way("another name of a file (a hard link)");
+    }
+    if (!SetEndOfFile(h.value)) {
+        return failed(GetLastError());
     }
     return opened(h);
 }
