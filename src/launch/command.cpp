@@ -75,6 +75,24 @@ ComposeStatus compose_command(job::JobState& state, std::intptr_t window_handle)
     return ComposeStatus::kOk;
 }
 
+std::string encoder_stopped_message(std::uint32_t exit_status) {
+    // Digits written by hand: the library's number formatting would add to the program.
+    std::string status;
+    if (exit_status >= 0x80000000u) {
+        for (int shift = 0; shift < 32; shift += 4) {
+            status.insert(status.begin(), "0123456789ABCDEF"[(exit_status >> shift) & 0xFu]);
+        }
+        status.insert(0, "0x");
+    } else {
+        do {
+            status.insert(status.begin(), static_cast<char>('0' + exit_status % 10));
+            exit_status /= 10;
+        } while (exit_status != 0);
+    }
+    return "The encoder mp4.exe stopped before it finished (exit status " + status +
+           "). The output file may be missing or incomplete.";
+}
+
 const char* compose_failure_message(ComposeStatus status) {
     switch (status) {
         case ComposeStatus::kOk:

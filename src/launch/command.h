@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "job/job_state.h"
 
@@ -24,5 +25,10 @@ ComposeStatus compose_command(job::JobState& state, std::intptr_t window_handle)
 
 // A message for the user explaining a failed composition (empty for kOk).
 const char* compose_failure_message(ComposeStatus status);
+
+// What the user is told when the encoder ended with a status other than 0 before it had
+// closed the progress window. A status of 0x80000000 or more (a crash: an exception code
+// such as 0xC0000005) is given in hexadecimal, any other in decimal.
+std::string encoder_stopped_message(std::uint32_t exit_status);
 
 }  // namespace brevix::launch

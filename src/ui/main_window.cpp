@@ -9,6 +9,7 @@
 #include "job/output_selection.h"
 #include "job/profile_selection.h"
 #include "job/source_selection.h"
+#include "launch/command.h"
 #include "res/resource.h"
 #include "ui/about_box.h"
 #include "ui/progress_window.h"
@@ -147,6 +148,9 @@ INT_PTR MainWindow::on_encode(WPARAM, LPARAM) {
         return TRUE;
     ProgressWindow progress;
     progress.do_modal(hwnd());  // the main window is disabled until it closes
+    if (const auto status = progress.encoder_failure())
+        framework::message_box(hwnd(), launch::encoder_stopped_message(*status), {},
+                               MB_OK | MB_ICONEXCLAMATION);
     return TRUE;
 }
 

@@ -14,9 +14,18 @@ namespace brevix::ui {
 using framework::on_message;
 using framework::Route;
 
+namespace {
+
+// Looks every tenth of a second whether the encoder has ended.
+constexpr UINT_PTR kEncoderWatch = 1;
+constexpr UINT kEncoderWatchMs = 100;
+
+}  // namespace
+
 struct ProgressWindowRoutes {
     static constexpr Route<ProgressWindow> table[] = {
         on_message<ProgressWindow>(WM_CLOSE, &ProgressWindow::on_close),
+        on_message<ProgressWindow>(WM_TIMER, &ProgressWindow::on_timer),
     };
 };
 
@@ -45,6 +54,20 @@ INT_PTR ProgressWindow::on_close(WPARAM, LPARAM) {
     return TRUE;
 }
 
+// An encoder that closes the window posts WM_CLOSE before it ends, and posted messages
+// come before timer messages: so the window is still open here only when the encoder
+// ended without closing it.
+INT_PTR ProgressWindow::on_timer(WPARAM timer, LPARAM) {
+    if (timer != kEncoderWatch || WaitForSingleObject(encoder_.value, 0) != WAIT_OBJECT_0)
+        return TRUE;
+    KillTimer(hwnd(), kEncoderWatch);
+    DWORD status = 0;
+    if (GetExitCodeProcess(encoder_.value, &status) && status != 0)
+        encoder_failure_ = status;
+    end_dialog(IDCANCEL);
+    return TRUE;
+}
+
 bool ProgressWindow::start_encoder() {
     job::JobState& state = job::job_state();
     // The encoder gets the handle's 32-bit value; handles of this 32-bit program fit.
@@ -55,14 +78,31 @@ bool ProgressWindow::start_encoder() {
                                MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
-    // WinExec looks for a program given by bare name in this program's folder first.
-    if (WinExec(state.command.data(), SW_HIDE) <= 31) {
+    // Started hidden, as WinExec would; a program given by bare name is looked for in this
+    // program's folder first.
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, state.command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        const DWORD error = GetLastError();
+        const bool not_a_program = error == ERROR_BAD_EXE_FORMAT || error == ERROR_BAD_FORMAT ||
+                                   error == ERROR_EXE_MACHINE_TYPE_MISMATCH;
         framework::message_box(hwnd(),
-                               "The encoder mp4.exe could not be started. It must be in the "
-                               "same folder as this program.",
+                               not_a_program
+                                   ? "The encoder mp4.exe could not be started: the mp4.exe "
+                                     "found is not a program that Windows can run. Put the "
+                                     "mp4.exe that came with this program beside it."
+                                   : "The encoder mp4.exe could not be started. It must be in "
+                                     "the same folder as this program.",
                                {}, MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
+    CloseHandle(process.hThread);
+    encoder_.value = process.hProcess;
+    SetTimer(hwnd(), kEncoderWatch, kEncoderWatchMs, nullptr);
     return true;
 }
 

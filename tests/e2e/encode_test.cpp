@@ -136,13 +136,43 @@ TEST(Encode, LongPathsAreTakenWholeOrRefused) {
     EXPECT_EQ(app.encoder_runs().size(), 1u);
 }
 
-TEST(Encode, WithoutMp4ExeBesideTheProgramSaysSo) {
+TEST(Encode, AnEncoderThatEndsWithoutClosingTheWindowClosesItAndAFailureIsTold) {
+    App app;
+    ASSERT_TRUE(app.select_input(app.write_wav("song.wav"))) << app.seen();
+    // Status 0 first: a message it showed by mistake would be the next case's box.
+    const std::pair<std::string, std::string> cases[] = {{"0", ""}, {"3", "3"}};
+    std::size_t count = 0;
+    for (const auto& [status, shown] : cases) {
+        SCOPED_TRACE(status);
+        ASSERT_TRUE(wav::write_file(app.folder.file("mp4_exit"), {status.begin(), status.end()}));
+        click(app.item(IDC_ENCODE));
+        EXPECT_EQ(app.encoder_runs(++count).size(), count) << app.seen();
+        if (!shown.empty()) {
+            const Box box = app.message_box();
+            EXPECT_EQ(
+                std::tie(box.text, box.caption, box.icon, box.owner),
+                std::make_tuple("The encoder mp4.exe stopped before it finished (exit "
+                                "status " +
+                                    shown + "). The output file may be missing or incomplete.",
+                                "brevix", true, app.main))
+                << app.seen();
+        }
+        EXPECT_TRUE(app.back_to_main()) << app.seen();
+    }
+}
+
+TEST(Encode, WithoutMp4ExeBesideTheProgramOrWithAFileThatIsNoProgramSaysSo) {
     App app(Encoder::kNone);
     ASSERT_TRUE(app.select_input(app.write_wav("song.wav"))) << app.seen();
     expect_refused_over_progress_window(
         app,
         "The encoder mp4.exe could not be started. It must be in the same folder as this "
         "program.");
+    ASSERT_TRUE(wav::write_file(app.folder.file("mp4.exe"), {'t', 'e', 'x', 't'}));
+    expect_refused_over_progress_window(
+        app,
+        "The encoder mp4.exe could not be started: the mp4.exe found is not a program that "
+        "Windows can run. Put the mp4.exe that came with this program beside it.");
 }
 
 TEST(RealEncoder, EncodesTheChosenFileWhileTheBarMoves) {

@@ -92,5 +92,14 @@ TEST(ComposeCommand, RefusesWhatItCannotComposeAndLeavesTheBufferEmpty) {
     EXPECT_STREQ(compose_failure_message(ComposeStatus::kOk), "");
 }
 
+TEST(EncoderStoppedMessage, GivesTheStatusAsWindowsShowsIt) {
+    for (const auto& [status, shown] :
+         {std::pair{3u, "3"}, {0x7FFFFFFFu, "2147483647"}, {0xC0000005u, "0xC0000005"}}) {
+        EXPECT_NE(encoder_stopped_message(status).find("(exit status " + std::string(shown) + ")"),
+                  std::string::npos)
+            << encoder_stopped_message(status);
+    }
+}
+
 }  // namespace
 }  // namespace brevix::launch

@@ -44,6 +44,13 @@ int main() {
 
     SendMessageA(bar, PBM_SETPOS, 60, 0);
     SetWindowTextA(status, "Test encoder: 60%");
+    // mp4_exit beside it: end at once with the status it holds, leaving the window open.
+    const std::string exit_file = folder + "mp4_exit";
+    if (GetFileAttributesA(exit_file.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        int exit_status = 0;
+        std::ifstream(exit_file) >> exit_status;
+        return exit_status;
+    }
     const std::string hold = folder + "mp4_hold";
     if (GetFileAttributesA(hold.c_str()) == INVALID_FILE_ATTRIBUTES) {
         PostMessageA(window, WM_CLOSE, 0, 0);
