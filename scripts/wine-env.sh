@@ -101,7 +101,7 @@ wine_choose_build() {
         exec 8>"$wine_build_dir/.wineprefix.run.lock"
         flock 8
         result=0
-        timeout 120 "${wine_loader[@]}" 'C:\windows\syswow64\cmd.exe' /c echo brevix-32 2>&1 ||
+        timeout 300 "${wine_loader[@]}" 'C:\windows\syswow64\cmd.exe' /c echo brevix-32 2>&1 ||
             result=$?
         wineserver -k 2>/dev/null || true
         wineserver -w 2>/dev/null || true
