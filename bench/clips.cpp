@@ -238,25 +238,27 @@ Stereo transients(double seconds) {
     return out;
 }
 
-// Pink noise (a standard parallel first-order filter bank on white noise), left and
-// right partly correlated, as a wide noisy ensemble would be.
+// Pink noise from white noise: a standard parallel bank of first-order filters.
+struct Pink {
+    double b[7] = {};
+    double operator()(double white) {
+        b[0] = 0.99886 * b[0] + white * 0.0555179;
+        b[1] = 0.99332 * b[1] + white * 0.0750759;
+        b[2] = 0.96900 * b[2] + white * 0.1538520;
+        b[3] = 0.86650 * b[3] + white * 0.3104856;
+        b[4] = 0.55000 * b[4] + white * 0.5329522;
+        b[5] = -0.7616 * b[5] - white * 0.0168980;
+        const double pink = b[0] + b[1] + b[2] + b[3] + b[4] + b[5] + b[6] + white * 0.5362;
+        b[6] = white * 0.115926;
+        return pink;
+    }
+};
+
+// Pink noise, left and right partly correlated, as a wide noisy ensemble would be.
 Stereo pink_noise(double seconds) {
     Stereo out(samples(seconds));
     Random random(37);
-    struct Pink {
-        double b[7] = {};
-        double operator()(double white) {
-            b[0] = 0.99886 * b[0] + white * 0.0555179;
-            b[1] = 0.99332 * b[1] + white * 0.0750759;
-            b[2] = 0.96900 * b[2] + white * 0.1538520;
-            b[3] = 0.86650 * b[3] + white * 0.3104856;
-            b[4] = 0.55000 * b[4] + white * 0.5329522;
-            b[5] = -0.7616 * b[5] - white * 0.0168980;
-            const double pink = b[0] + b[1] + b[2] + b[3] + b[4] + b[5] + b[6] + white * 0.5362;
-            b[6] = white * 0.115926;
-            return pink;
-        }
-    } common, left, right;
+    Pink common, left, right;
     for (std::size_t i = 0; i < out.left.size(); ++i) {
         const double c = common(random.gaussian());
         out.left[i] = 0.8 * c + 0.6 * left(random.gaussian());
@@ -280,9 +282,8 @@ constexpr double kFormantBandwidth[4] = {70, 100, 130, 170};
 // Speech-like voice: a glottal pulse train with intonation through four gliding formant
 // resonators, syllables of about 250 ms with fricative or plosive onsets, and pauses
 // between phrases. A male voice first, then a female one (higher pitch and formants).
-// The same in both channels, as a centred voice is.
-Stereo speech(double seconds) {
-    Stereo out(samples(seconds));
+Signal voice(double seconds) {
+    Signal out(samples(seconds), 0.0);
     Random random(41);
     const std::size_t syllable = samples(0.25);
     const std::size_t block = 32;  // formants and pitch are updated every 32 samples
@@ -294,10 +295,10 @@ Stereo speech(double seconds) {
     const Vowel* from = &kVowels[0];
     const Vowel* to = &kVowels[0];
     int onset = 0;  // 0 none, 1 "s", 2 "sh", 3 plosive
-    for (std::size_t i = 0; i < out.left.size(); ++i) {
+    for (std::size_t i = 0; i < out.size(); ++i) {
         const std::size_t k = i / syllable;
         const std::size_t pos = i % syllable;
-        const bool female = i >= out.left.size() / 2;
+        const bool female = i >= out.size() / 2;
         const bool pause = k % 9 == 8;  // a breath after every eight syllables
         if (pos == 0) {
             from = to;
@@ -354,10 +355,15 @@ Stereo speech(double seconds) {
                 noise = 0.3 * n;  // the burst of a plosive after its closure
             }
         }
-        const double sample = 0.3 * v + noise + 1e-4 * random.gaussian();
-        out.left[i] = sample;
-        out.right[i] = sample;
+        out[i] = 0.3 * v + noise + 1e-4 * random.gaussian();
     }
+    return out;
+}
+
+// The voice in both channels, as a centred voice is.
+Stereo speech(double seconds) {
+    Stereo out(samples(seconds));
+    mix(out, voice(seconds), 0, 1.0, 0.0);
     return out;
 }
 
@@ -428,9 +434,130 @@ Stereo panned_mix(double seconds) {
     return out;
 }
 
-// Scales to a peak of -1 dBFS; `mono` keeps the sum of both sides only.
-Clip finish(const std::string& name, const std::string& description, Stereo&& s,
-            bool mono = false) {
+// `x` scaled to the peak `peak`.
+Signal with_peak(Signal x, double peak) {
+    double largest = 1e-12;
+    for (const double v : x) {
+        largest = std::max(largest, std::fabs(v));
+    }
+    for (double& v : x) {
+        v *= peak / largest;
+    }
+    return x;
+}
+
+// A plucked harpsichord string: many bright partials up to 12 kHz that ring long, the
+// upper ones a little shorter, and the quill's short noise at the start.
+Signal harpsichord_note(double hz, double length, Random& random) {
+    Signal note(samples(length), 0.0);
+    for (int h = 1; h * hz < 12000.0; ++h) {
+        const double partial = h * hz * std::sqrt(1.0 + 0.00002 * h * h);
+        const double amplitude = (0.7 + 0.6 * random.uniform()) / std::pow(h, 0.8);
+        add_partial(note, partial, amplitude, 2.5 / (1.0 + 0.05 * (h - 1)),
+                    2.0 * kPi * random.uniform());
+    }
+    for (std::size_t i = 0; i < samples(0.003) && i < note.size(); ++i) {
+        note[i] += 0.3 * random.gaussian();
+    }
+    envelope(note, samples(0.001), samples(0.05));
+    return note;
+}
+
+// A harpsichord playing broken chords in sixteenth notes (about 7 notes a second), each
+// string ringing on under the next ones.
+Signal harpsichord(double seconds) {
+    static const int kFigures[4][8] = {{60, 64, 67, 72, 76, 72, 67, 64},
+                                       {57, 60, 64, 69, 72, 69, 64, 60},
+                                       {62, 65, 69, 74, 77, 74, 69, 65},
+                                       {55, 59, 62, 67, 71, 67, 62, 59}};
+    Signal out(samples(seconds), 0.0);
+    Random random(61);
+    const double step = 0.14;
+    for (int s = 0; s * step < seconds; ++s) {
+        const Signal note = harpsichord_note(midi_hz(kFigures[(s / 16) % 4][s % 8]), 1.2, random);
+        const std::size_t at = samples(s * step);
+        for (std::size_t i = 0; i < note.size() && at + i < out.size(); ++i) {
+            out[at + i] += note[i];
+        }
+    }
+    return out;
+}
+
+// A steady 440 Hz tone at -6 dBFS hard right, castanet clicks peaking at -1 dBFS
+// (single and double, at uneven times) hard left: a pair whose channels want different
+// windows at different times.
+Stereo tone_clicks(double seconds) {
+    Stereo out(samples(seconds));
+    Random random(67);
+    add_partial(out.right, 440.0, 0.5, 1e9, 0.0);
+    for (double t = 0.3; t < seconds; t += 0.25 + 0.5 * random.uniform()) {
+        mix(out, with_peak(click(random), 0.89), samples(t), 1.0, -1.0);
+        if (random.uniform() < 0.4) {
+            mix(out, with_peak(click(random), 0.6), samples(t + 0.02), 1.0, -1.0);
+        }
+    }
+    return out;
+}
+
+// Two instruments of their own on either side, both at full level: a harpsichord left, a
+// voice right.
+Stereo wide_pair(double seconds) {
+    Stereo out(samples(seconds));
+    mix(out, with_peak(harpsichord(seconds), 1.0), 0, 1.0, -1.0);
+    mix(out, with_peak(voice(seconds), 1.0), 0, 1.0, 1.0);
+    return out;
+}
+
+// A harpsichord over pink noise with the right channel the left one negated: a source
+// out of phase between the speakers, whose image mid/side or shared noise must keep.
+Stereo antiphase(double seconds) {
+    Stereo out(samples(seconds));
+    const Signal music = harpsichord(seconds);
+    Random random(71);
+    Pink pink;
+    for (std::size_t i = 0; i < out.left.size(); ++i) {
+        out.left[i] = 0.3 * music[i] + 0.15 * pink(random.gaussian());
+        out.right[i] = -out.left[i];
+    }
+    return out;
+}
+
+// A voice in the centre over music across the image, 10 dB below it: a harpsichord left
+// of centre and low chords spread wide.
+Stereo speech_music(double seconds) {
+    Stereo out = chords(seconds);
+    double peak = 1e-12;
+    for (std::size_t i = 0; i < out.left.size(); ++i) {
+        peak = std::max({peak, std::fabs(out.left[i]), std::fabs(out.right[i])});
+    }
+    for (std::size_t i = 0; i < out.left.size(); ++i) {
+        out.left[i] *= 0.2 / peak;
+        out.right[i] *= 0.2 / peak;
+    }
+    mix(out, with_peak(harpsichord(seconds), 0.2), 0, 1.0, -0.5);
+    mix(out, with_peak(voice(seconds), 1.0), 0, 1.0, 0.0);
+    return out;
+}
+
+// The panned mix driven 12 dB too hot and clipped at full scale, as a loud master is.
+Stereo clipped_mix(double seconds) {
+    Stereo out = panned_mix(seconds);
+    double peak = 1e-9;
+    for (std::size_t i = 0; i < out.left.size(); ++i) {
+        peak = std::max({peak, std::fabs(out.left[i]), std::fabs(out.right[i])});
+    }
+    const double gain = 4.0 / peak;
+    for (std::size_t i = 0; i < out.left.size(); ++i) {
+        out.left[i] = std::clamp(out.left[i] * gain, -1.0, 1.0);
+        out.right[i] = std::clamp(out.right[i] * gain, -1.0, 1.0);
+    }
+    return out;
+}
+
+// Scales to a peak of `full` (-1 dBFS unless given); `mono` keeps the sum of both sides
+// only.
+Clip finish(const std::string& name, const std::string& description, Stereo&& s, bool mono = false,
+            double full = kPeak) {
     if (mono) {
         for (std::size_t i = 0; i < s.left.size(); ++i) {
             s.left[i] += s.right[i];
@@ -446,9 +573,9 @@ Clip finish(const std::string& name, const std::string& description, Stereo&& s,
     clip.sample_rate = kRate;
     clip.channels.resize(mono ? 1 : 2);
     for (std::size_t i = 0; i < s.left.size(); ++i) {
-        clip.channels[0].push_back(static_cast<float>(s.left[i] * kPeak / peak));
+        clip.channels[0].push_back(static_cast<float>(s.left[i] * full / peak));
         if (!mono) {
-            clip.channels[1].push_back(static_cast<float>(s.right[i] * kPeak / peak));
+            clip.channels[1].push_back(static_cast<float>(s.right[i] * full / peak));
         }
     }
     return clip;
@@ -457,8 +584,12 @@ Clip finish(const std::string& name, const std::string& description, Stereo&& s,
 }  // namespace
 
 std::vector<std::string> clip_names() {
-    return {"chords",     "transients",  "pink_noise", "speech",
-            "panned_mix", "speech_mono", "mix_mono"};
+    return {"chords",    "transients", "pink_noise",   "speech",      "panned_mix",  "tone_clicks",
+            "wide_pair", "antiphase",  "speech_music", "clipped_mix", "speech_mono", "mix_mono"};
+}
+
+bool is_tonal_clip(const std::string& name) {
+    return name == "chords" || name == "wide_pair" || name == "antiphase" || name == "speech_music";
 }
 
 bool is_mono_clip(const std::string& name) {
@@ -480,6 +611,24 @@ Clip make_clip(const std::string& name, double seconds) {
     }
     if (name == "panned_mix") {
         return finish(name, "bass, guitar, pad and drums across the image", panned_mix(seconds));
+    }
+    if (name == "tone_clicks") {
+        return finish(name, "440 Hz tone hard right, castanet clicks hard left",
+                      tone_clicks(seconds));
+    }
+    if (name == "wide_pair") {
+        return finish(name, "harpsichord left, voice right", wide_pair(seconds));
+    }
+    if (name == "antiphase") {
+        return finish(name, "harpsichord and pink noise, right = -left", antiphase(seconds));
+    }
+    if (name == "speech_music") {
+        return finish(name, "voice in the centre over harpsichord and chords",
+                      speech_music(seconds));
+    }
+    if (name == "clipped_mix") {
+        return finish(name, "the panned mix 12 dB hot, clipped at full scale", clipped_mix(seconds),
+                      false, 1.0);
     }
     if (name == "speech_mono") {
         return finish(name, "the speech clip as one channel", speech(seconds), true);

@@ -22,6 +22,8 @@ struct Clip {
 // ones (whose names end in "_mono").
 std::vector<std::string> clip_names();
 bool is_mono_clip(const std::string& name);
+// Clips whose partials are plucked or struck strings, where noise between them is heard.
+bool is_tonal_clip(const std::string& name);
 
 // Generates the named clip, `seconds` long at 44.1 kHz. Throws std::invalid_argument for
 // an unknown name.

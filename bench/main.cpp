@@ -21,6 +21,7 @@
 #include "bench/child_process.h"
 #include "bench/clips.h"
 #include "bench/core_encode.h"
+#include "bench/listening.h"
 #include "bench/nmr.h"
 #include "bench/report.h"
 #include "bench/spectral_measures.h"
@@ -45,6 +46,7 @@ struct Options {
     std::vector<int> tool_rates = {64000, 128000};  // stereo totals of the on/off trials
     std::vector<std::string> clips = clip_names();
     std::string keep;  // folder to keep the files in; empty: a temporary folder
+    std::string pictures = "aac_bench_pictures";  // spectrograms of the worst cases
     std::string mp4 = MP4_BINARY;
     std::string ffmpeg = "ffmpeg";
     std::vector<std::string> ffmpeg_options;  // extra encoder options for ffmpeg
@@ -66,6 +68,7 @@ void usage() {
         "  --clips A,B        subset of: chords,transients,pink_noise,speech,panned_mix,\n"
         "                     speech_mono,mix_mono\n"
         "  --keep DIR         keep WAV and AAC files in DIR\n"
+        "  --pictures DIR     spectrograms of the worst cases (default aac_bench_pictures)\n"
         "  --mp4 PATH         our encoder (default: the one built with this benchmark)\n"
         "  --ffmpeg PATH      ffmpeg program (default: ffmpeg from PATH)\n"
         "  --ffmpeg-option X  extra option for ffmpeg's encoder, repeatable\n"
@@ -120,6 +123,8 @@ Options parse(int argc, char** argv) {
             o.clips = split(value());
         } else if (arg == "--keep") {
             o.keep = value();
+        } else if (arg == "--pictures") {
+            o.pictures = value();
         } else if (arg == "--mp4") {
             o.mp4 = value();
         } else if (arg == "--ffmpeg") {
@@ -189,22 +194,72 @@ void time_runs(Launcher& launcher, std::vector<EncoderRun>& encoders, int runs) 
     }
 }
 
-// Decodes with ffmpeg to 32-bit float, returned per channel in 16-bit scale.
-Channels decode(const Options& o, const std::string& path, std::size_t channels) {
-    const ChildRun run = run_child({o.ffmpeg, "-nostdin", "-v", "error", "-i", path, "-f", "f32le",
-                                    "-ac", std::to_string(channels), "-"},
+// Interleaved 32-bit float samples (-1..1) per channel in 16-bit scale.
+Channels deinterleave(const std::string& bytes, std::size_t channels) {
+    Channels decoded(channels);
+    const std::size_t count = bytes.size() / sizeof(float);
+    for (std::size_t i = 0; i < count; ++i) {
+        float v;
+        std::memcpy(&v, bytes.data() + i * sizeof(float), sizeof v);
+        decoded[i % channels].push_back(v * 32768.0f);
+    }
+    return decoded;
+}
+
+// The lines a decoder wrote to stderr, but for the note every ADTS stream gets from
+// ffmpeg's reader (it estimates the duration from the rate: ADTS has no index).
+int warning_count(const std::string& text) {
+    std::istringstream lines(text);
+    int count = 0;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find_first_not_of(" \r") != std::string::npos &&
+            line.find("Estimating duration from bitrate") == std::string::npos) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+// Decodes with ffmpeg to 32-bit float, returned per channel in 16-bit scale; counts the
+// decoder's warnings.
+Channels decode(const Options& o, const std::string& path, std::size_t channels, int* warnings) {
+    const ChildRun run = run_child({o.ffmpeg, "-nostdin", "-v", "warning", "-i", path, "-f",
+                                    "f32le", "-ac", std::to_string(channels), "-"},
                                    true);
     if (!run.ok()) {
         throw std::runtime_error("ffmpeg cannot decode " + path + ": " + run.err);
     }
-    Channels decoded(channels);
-    const std::size_t count = run.out.size() / sizeof(float);
-    for (std::size_t i = 0; i < count; ++i) {
-        float v;
-        std::memcpy(&v, run.out.data() + i * sizeof(float), sizeof v);
-        decoded[i % channels].push_back(v * 32768.0f);
+    *warnings = warning_count(run.err);
+    return deinterleave(run.out, channels);
+}
+
+// The same with faad, which writes a WAV file of 32-bit float samples (a mono stream as
+// two equal channels: the first `channels` are kept).
+Channels decode_faad(const std::string& path, std::size_t channels, int* warnings) {
+    const ChildRun run = run_child({"faad", "-q", "-w", "-b", "4", path}, true);
+    const std::size_t data = run.out.find("data");
+    if (!run.ok() || run.out.size() < 44 || data == std::string::npos) {
+        throw std::runtime_error("faad cannot decode " + path + ": " + run.err);
     }
-    return decoded;
+    *warnings = warning_count(run.err);
+    const std::size_t in_file = static_cast<unsigned char>(run.out[22]);
+    Channels all = deinterleave(run.out.substr(data + 8), std::max<std::size_t>(in_file, 1));
+    all.resize(channels);
+    return all;
+}
+
+// One lag for every channel (an encoder delays them equally), from the channels'
+// correlations added up: a sum of the channels themselves may cancel (a source out of
+// phase between them), and one channel alone may be a steady tone that fits any period.
+int channels_lag(const Channels& source, const Channels& decoded) {
+    std::vector<float> total(kMaxLag + 1, 0.0f);
+    for (std::size_t ch = 0; ch < source.size() && ch < decoded.size(); ++ch) {
+        const std::vector<float> curve = lag_curve(source[ch], decoded[ch], kMaxLag);
+        for (std::size_t i = 0; i < total.size(); ++i) {
+            total[i] += curve[i];
+        }
+    }
+    return static_cast<int>(std::max_element(total.begin(), total.end()) - total.begin());
 }
 
 // A clip with what every coding of it is compared with.
@@ -229,19 +284,18 @@ Coding measure(const Options& o, const Source& src, const std::string& stream, C
     Coding c;
     const std::size_t channels = src.samples.size();
     c.kbps = static_cast<double>(fs::file_size(stream)) * 8.0 / src.clip.seconds() / 1000.0;
-    decoded = decode(o, stream, channels);
-    std::vector<float> source_mix(src.samples[0].size(), 0.0f);
-    std::vector<float> decoded_mix(decoded[0].size(), 0.0f);
-    for (std::size_t ch = 0; ch < channels; ++ch) {
-        for (std::size_t i = 0; i < source_mix.size(); ++i) {
-            source_mix[i] += src.samples[ch][i];
-        }
-        for (std::size_t i = 0; i < decoded_mix.size() && i < decoded[ch].size(); ++i) {
-            decoded_mix[i] += decoded[ch][i];
-        }
+    decoded = decode(o, stream, channels, &c.warnings);
+    c.lag = channels_lag(src.samples, decoded);
+    const int rate = src.clip.sample_rate;
+    c.dropouts = find_dropouts(src.samples, decoded, c.lag, rate);
+    c.image = stereo_image(src.samples, decoded, c.lag, rate);
+    c.low_snr = low_band_snr(src.samples, decoded, c.lag, rate);
+    c.floor = floor_between_partials(src.samples, decoded, c.lag, rate);
+    {
+        const Channels by_faad = decode_faad(stream, channels, &c.faad_warnings);
+        c.faad_dropouts =
+            find_dropouts(src.samples, by_faad, channels_lag(src.samples, by_faad), rate);
     }
-    // One lag for every channel: an encoder delays them equally.
-    c.lag = find_lag(source_mix, decoded_mix, kMaxLag);
     const AacStream parsed = read_adts_file(stream);
     c.tools = tool_use(parsed);
     std::vector<std::vector<double>> ratios, wave_ratios;
@@ -277,6 +331,121 @@ Coding measure(const Options& o, const Source& src, const std::string& stream, C
         }
     }
     return c;
+}
+
+// A spectrogram (sox) of channel `channel` (or the sum of all: -1) of `samples` (16-bit
+// scale) from `start_s` for `seconds`, as `name`.png in the pictures folder.
+void spectrogram(const Options& o, const Channels& samples, int channel, double start_s,
+                 double seconds, const std::string& name, const std::string& title) {
+    const std::size_t first = static_cast<std::size_t>(std::max(0.0, start_s) * 44100.0);
+    const std::size_t count = static_cast<std::size_t>(seconds * 44100.0);
+    std::vector<std::vector<float>> excerpt;
+    for (const std::vector<float>& ch : samples) {
+        std::vector<float> part;
+        for (std::size_t i = first; i < first + count && i < ch.size(); ++i) {
+            part.push_back(ch[i] / 32768.0f);
+        }
+        excerpt.push_back(std::move(part));
+    }
+    const std::string wav = o.pictures + "/" + name + ".wav";
+    if (!wav::write_file(wav, wav::file(excerpt, 44100))) {
+        throw std::runtime_error("cannot write " + wav);
+    }
+    std::string mix = "1";
+    if (channel >= 0) {
+        mix = std::to_string(channel + 1);
+    } else {
+        for (std::size_t ch = 1; ch < samples.size(); ++ch) {
+            mix += "," + std::to_string(ch + 1);
+        }
+    }
+    const ChildRun run =
+        run_child({"sox", wav, "-n", "remix", mix, "spectrogram", "-x", "900", "-y", "257", "-z",
+                   "100", "-t", title, "-o", o.pictures + "/" + name + ".png"},
+                  false);
+    fs::remove(wav);
+    if (!run.ok()) {
+        throw std::runtime_error("sox cannot draw " + name + ": " + run.err);
+    }
+}
+
+// For each listening measure, the row where our coding does worst: spectrograms of the
+// source and of both decodings (ffmpeg decoding) around the event or over a stretch
+// from the middle of the clip, so that a person can look at what the figure says.
+void draw_worst_cases(const Options& o, const std::vector<Row>& rows) {
+    struct Worst {
+        const char* measure;
+        const Row* row = nullptr;
+        double value = 0.0;
+        int channel = -1;  // -1: the channels' sum (the mid signal)
+        double at_s = -1.0;
+    };
+    Worst worst[4] = {{"dropout"}, {"image"}, {"low_band_snr"}, {"floor_between_partials"}};
+    for (const Row& r : rows) {
+        if (r.encoders[0].failed || r.encoders[1].failed) {
+            continue;
+        }
+        const Coding& c = r.encoders[0].coding;
+        if (c.dropouts.longest_ms > worst[0].value) {
+            worst[0] = {"dropout", &r, c.dropouts.longest_ms,
+                        static_cast<int>(c.dropouts.worst_channel), c.dropouts.worst_s - 0.5};
+        }
+        if (r.channels == 2 && c.image.error > worst[1].value) {
+            worst[1] = {"image", &r, c.image.error, -1, -1.0};
+        }
+        for (std::size_t ch = 0; ch < c.low_snr.size(); ++ch) {
+            if (!std::isnan(c.low_snr[ch]) &&
+                (worst[2].row == nullptr || -c.low_snr[ch] > worst[2].value)) {
+                worst[2] = {"low_band_snr", &r, -c.low_snr[ch], static_cast<int>(ch), -1.0};
+            }
+        }
+        for (std::size_t ch = 0; ch < c.floor.size() && is_tonal_clip(r.clip); ++ch) {
+            if (!std::isnan(c.floor[ch]) &&
+                (worst[3].row == nullptr || c.floor[ch] > worst[3].value)) {
+                worst[3] = {"floor_between_partials", &r, c.floor[ch], static_cast<int>(ch), -1.0};
+            }
+        }
+    }
+    fs::create_directories(o.pictures);
+    std::printf("\nSpectrograms of the worst cases (ours) in %s:\n", o.pictures.c_str());
+    for (const Worst& w : worst) {
+        if (w.row == nullptr) {
+            std::printf("  %s: none\n", w.measure);
+            continue;
+        }
+        const Row& r = *w.row;
+        const double length = w.at_s >= 0.0 ? 1.0 : 3.0;
+        const double start = w.at_s >= 0.0 ? w.at_s : std::max(0.0, r.seconds / 2.0 - 1.5);
+        const std::string base =
+            std::string(w.measure) + "_" + r.clip + "_" + std::to_string(r.rate);
+        const std::string where =
+            w.channel < 0 ? "left+right" : "channel " + std::to_string(w.channel + 1);
+        Channels source;
+        {
+            const Clip clip = make_clip(r.clip, o.seconds);
+            source = clip.channels;
+            for (auto& ch : source) {
+                for (float& v : ch) {
+                    v = static_cast<float>(wav::quantize(v, 16));
+                }
+            }
+        }
+        spectrogram(o, source, w.channel, start, length, base + "_source",
+                    r.clip + " source, " + where);
+        for (const EncoderRun& e : r.encoders) {
+            int warnings = 0;
+            Channels decoded = decode(o, e.output, source.size(), &warnings);
+            for (auto& ch : decoded) {
+                ch.erase(ch.begin(),
+                         ch.begin() + std::min<std::ptrdiff_t>(
+                                          e.coding.lag, static_cast<std::ptrdiff_t>(ch.size())));
+            }
+            spectrogram(o, decoded, w.channel, start, length, base + "_" + e.name,
+                        r.clip + " at " + std::to_string(r.rate) + " by " + e.name + ", " + where);
+        }
+        std::printf("  %s: %s at %d (%s), %s_{source,ours,ffmpeg}.png\n", w.measure, r.clip.c_str(),
+                    r.rate, where.c_str(), base.c_str());
+    }
 }
 
 // Both encoders of one row, coding `wav` at `rate` into `tag`_ours.aac / _ffmpeg.aac.
@@ -361,6 +530,12 @@ int run(Launcher& launcher, const Options& o) {
     if (!program_available(o.ffmpeg)) {
         throw std::runtime_error("ffmpeg is needed as reference encoder and decoder");
     }
+    if (!program_available("faad")) {
+        throw std::runtime_error("faad is needed as second reference decoder");
+    }
+    if (!program_available("sox")) {
+        throw std::runtime_error("sox is needed to draw spectrograms");
+    }
     const TempFolder dir = o.keep.empty() ? TempFolder() : TempFolder(o.keep);
     // What each program costs to start and stop: a clip of one frame of silence.
     Startup startup;
@@ -427,10 +602,13 @@ int run(Launcher& launcher, const Options& o) {
         print_bands(rows, NmrMeter(44100));
     }
     print_quality(rows);
+    print_listening(rows);
     print_streams(rows);
     print_summary(rows, startup);
+    print_listening_summary(rows);
     print_tns_trials(tns);
     print_prediction_trials(prediction);
+    draw_worst_cases(o, rows);
     return 0;
 }
 

@@ -267,10 +267,16 @@ NmrSummary summarize(const std::vector<std::vector<double>>& channel_ratios) {
 }
 
 int find_lag(const std::vector<float>& source, const std::vector<float>& decoded, int max_lag) {
+    const std::vector<float> curve = lag_curve(source, decoded, max_lag);
+    return static_cast<int>(std::max_element(curve.begin(), curve.end()) - curve.begin());
+}
+
+std::vector<float> lag_curve(const std::vector<float>& source, const std::vector<float>& decoded,
+                             int max_lag) {
     const std::size_t lags = static_cast<std::size_t>(std::max(0, max_lag)) + 1;
     const std::size_t length = std::min<std::size_t>(source.size(), 1 << 16);
     if (length == 0) {
-        return 0;
+        return std::vector<float>(lags, 0.0f);
     }
     const std::size_t start = (source.size() - length) / 2;
     // Circular correlation of the zero-padded stretches equals the linear one for every
@@ -301,13 +307,7 @@ int find_lag(const std::vector<float>& source, const std::vector<float>& decoded
         a_im[k] = -im / magnitude;
     }
     fft.forward(a_re.data(), a_im.data());
-    std::size_t best = 0;
-    for (std::size_t lag = 1; lag < lags; ++lag) {
-        if (a_re[lag] > a_re[best]) {
-            best = lag;
-        }
-    }
-    return static_cast<int>(best);
+    return std::vector<float>(a_re.begin(), a_re.begin() + static_cast<std::ptrdiff_t>(lags));
 }
 
 double snr_db(const std::vector<float>& source, const std::vector<float>& decoded, int lag) {

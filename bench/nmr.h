@@ -93,6 +93,10 @@ NmrSummary summarize(const std::vector<std::vector<double>>& channel_ratios);
 // Lag (0..max_lag) at which `decoded` best matches `source` by cross-correlation, i.e.
 // the delay an encoder and decoder added. Uses a stretch from the middle of the source.
 int find_lag(const std::vector<float>& source, const std::vector<float>& decoded, int max_lag);
+// The cross-correlation find_lag() maximises, per lag 0..max_lag (each frequency counted
+// by its phase alone): curves of several channels add up.
+std::vector<float> lag_curve(const std::vector<float>& source, const std::vector<float>& decoded,
+                             int max_lag);
 
 // Waveform signal-to-noise ratio in dB of decoded[i + lag] against source[i].
 double snr_db(const std::vector<float>& source, const std::vector<float>& decoded, int lag);

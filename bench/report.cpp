@@ -1,13 +1,61 @@
 #include "bench/report.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+
+#include "bench/clips.h"
 
 namespace brevix::bench {
 namespace {
 
 bool complete(const Row& r) {
     return !r.encoders[0].failed && !r.encoders[1].failed;
+}
+
+// The smallest (or largest) of the values that are numbers; NaN when none is.
+double least(const std::vector<double>& v, bool largest = false) {
+    double out = std::nan("");
+    for (const double x : v) {
+        if (!std::isnan(x) && (std::isnan(out) || (largest ? x > out : x < out))) {
+            out = x;
+        }
+    }
+    return out;
+}
+
+void print_number(double v, const char* format, int width) {
+    if (std::isnan(v)) {
+        std::printf(" %*s", width, "-");
+    } else {
+        std::printf(format, v);
+    }
+}
+
+// Whether our coding of the row does at least as well as ffmpeg's on each measure a
+// listener hears (see print_listening()). A measure that does not apply counts as held.
+struct Held {
+    bool dropouts, image, low_snr, floor, warnings;
+};
+
+Held held(const Row& r) {
+    const Coding& ours = r.encoders[0].coding;
+    const Coding& ffmpeg = r.encoders[1].coding;
+    Held h{};
+    h.dropouts = ours.dropouts.events == 0 && ours.faad_dropouts.events == 0;
+    h.image = r.channels != 2 || ours.image.error <= ffmpeg.image.error + 0.01;
+    // Both channels at least as clear as ffmpeg's (where the rate is 64 kbit/s a channel
+    // or more; below it the table shows the figures but the summary does not judge them).
+    h.low_snr = true;
+    if (r.rate / r.channels >= 64000) {
+        for (std::size_t ch = 0; ch < ours.low_snr.size() && ch < ffmpeg.low_snr.size(); ++ch) {
+            h.low_snr = h.low_snr && !(ours.low_snr[ch] < ffmpeg.low_snr[ch] - 0.05);
+        }
+    }
+    h.floor =
+        !is_tonal_clip(r.clip) || !(least(ours.floor, true) > least(ffmpeg.floor, true) + 0.05);
+    h.warnings = ours.warnings == 0 && ours.faad_warnings == 0;
+    return h;
 }
 
 void print_pre_echo(const PreEcho& p) {
@@ -52,6 +100,33 @@ void print_quality(const std::vector<Row>& rows) {
                         c.snr, c.bandwidth_hz / 1000.0, 100.0 * c.holes);
             print_pre_echo(c.pre_echo);
             std::printf("\n");
+        }
+    }
+}
+
+void print_listening(const std::vector<Row>& rows) {
+    std::printf(
+        "\nListening (drops: channel blocks of 2.9 ms 20 dB below a source above -40 dBFS, "
+        "events and the longest, by ffmpeg / faad; image: largest error of the band "
+        "correlation above 3.5 kHz; SNR<4k: 10th percentile of the segmental SNR below 4 kHz, "
+        "weaker channel; floor: noise raised between partials 4-11 kHz, stronger channel, "
+        "judged on tonal clips*; warn: decoder warnings, ffmpeg / faad)\n");
+    std::printf("%-12s %7s %-7s %7s %8s %6s %7s %8s %8s %9s\n", "clip", "rate", "encoder", "drops",
+                "longest", "faad", "image", "SNR<4k", "floor", "warn");
+    for (const Row& r : rows) {
+        for (const EncoderRun& e : r.encoders) {
+            if (e.failed) {
+                continue;
+            }
+            const Coding& c = e.coding;
+            std::printf("%-12s %7d %-7s %7d %6.1fms %6d",
+                        (r.clip + (is_tonal_clip(r.clip) ? "*" : "")).c_str(), r.rate,
+                        e.name.c_str(), c.dropouts.events, c.dropouts.longest_ms,
+                        c.faad_dropouts.events);
+            print_number(r.channels == 2 ? c.image.error : std::nan(""), " %7.2f", 7);
+            print_number(least(c.low_snr), " %8.2f", 8);
+            print_number(least(c.floor, true), " %8.2f", 8);
+            std::printf(" %4d/%-4d\n", c.warnings, c.faad_warnings);
         }
     }
 }
@@ -128,6 +203,36 @@ void print_summary(const std::vector<Row>& rows, const Startup& startup) {
             worst[0] / clips, worst[1] / clips, bandwidth[0] / 1000.0 / clips,
             bandwidth[1] / 1000.0 / clips, wide_enough, clips, 100.0 * holes[0] / clips,
             100.0 * holes[1] / clips, cpu[1] / cpu[0], steady[1] / steady[0]);
+    }
+}
+
+void print_listening_summary(const std::vector<Row>& rows) {
+    std::printf(
+        "\nListening summary per rate: clips where ours holds (no drop-out by either decoder; "
+        "image error at most ffmpeg's + 0.01; SNR<4k at least ffmpeg's in every channel, "
+        "from 64 kbit/s a channel; floor at most ffmpeg's on tonal clips; no decoder "
+        "warning)\n");
+    std::printf("%2s %7s %6s %7s %8s %7s %9s\n", "ch", "rate", "drops", "image", "SNR<4k", "floor",
+                "warnings");
+    std::map<std::pair<int, int>, std::vector<const Row*>> by_rate;
+    for (const Row& r : rows) {
+        if (complete(r)) {
+            by_rate[{r.channels, r.rate}].push_back(&r);
+        }
+    }
+    for (const auto& [key, list] : by_rate) {
+        int count[5] = {};
+        for (const Row* r : list) {
+            const Held h = held(*r);
+            count[0] += h.dropouts;
+            count[1] += h.image;
+            count[2] += h.low_snr;
+            count[3] += h.floor;
+            count[4] += h.warnings;
+        }
+        const int n = static_cast<int>(list.size());
+        std::printf("%2d %7d %3d/%-2d %4d/%-2d %5d/%-2d %4d/%-2d %6d/%-2d\n", key.first, key.second,
+                    count[0], n, count[1], n, count[2], n, count[3], n, count[4], n);
     }
 }
 

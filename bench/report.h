@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bench/child_process.h"
+#include "bench/listening.h"
 #include "bench/nmr.h"
 #include "bench/spectral_measures.h"
 #include "bench/stream_stats.h"
@@ -26,6 +27,15 @@ struct Coding {
     double holes = 0.0;
     PreEcho pre_echo;
     ToolUse tools;
+    // What a listener hears at once (see listening.h): by ffmpeg's decoding, and the
+    // drop-outs and warnings of faad's too.
+    Dropouts dropouts;
+    Dropouts faad_dropouts;
+    Image image;
+    std::vector<double> low_snr;  // per channel
+    std::vector<double> floor;    // per channel
+    int warnings = 0;             // ffmpeg's decoder
+    int faad_warnings = 0;
 };
 
 struct EncoderRun {
@@ -62,6 +72,8 @@ using Startup = std::map<std::pair<int, int>, std::vector<EncoderRun>>;
 void print_bands(const std::vector<Row>& rows, const NmrMeter& meter);
 void print_quality(const std::vector<Row>& rows);
 void print_streams(const std::vector<Row>& rows);
+void print_listening(const std::vector<Row>& rows);
+void print_listening_summary(const std::vector<Row>& rows);
 void print_summary(const std::vector<Row>& rows, const Startup& startup);
 void print_tns_trials(const std::vector<ToolTrial>& trials);
 void print_prediction_trials(const std::vector<ToolTrial>& trials);

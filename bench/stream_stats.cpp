@@ -25,7 +25,9 @@ int band_lines(const ChannelStream& c, int g, int b) {
 
 // Per long-window line resolution (FFT bin of the meter = line of a long window): whether
 // window `w` of `c` codes line `k` (of 1024) as noise. Short windows have 1/8 the lines.
-std::vector<std::uint8_t> noise_lines(const ChannelStream& c, int w) {
+// Lines of window `w` in noise bands: noise-coded ones, and the intensity bands of a
+// pair's right channel whose left band (`partner`) is noise, which copy that noise.
+std::vector<std::uint8_t> noise_lines(const ChannelStream& c, int w, const ChannelStream* partner) {
     std::vector<std::uint8_t> noise(kLong, 0);
     const std::uint16_t* offsets = offsets_of(c);
     int g = 0;
@@ -35,12 +37,30 @@ std::vector<std::uint8_t> noise_lines(const ChannelStream& c, int w) {
     }
     const int scale = c.short_windows() ? kLong / kShort : 1;
     for (int b = 0; b < c.max_sfb; ++b) {
-        if (c.book[static_cast<std::size_t>(g * c.max_sfb + b)] == kNoiseBook) {
+        const std::size_t i = static_cast<std::size_t>(g * c.max_sfb + b);
+        const bool copied = partner != nullptr && i < partner->book.size() &&
+                            partner->book[i] == kNoiseBook &&
+                            (c.book[i] == kIntensityBook || c.book[i] == kIntensityOutOfPhaseBook);
+        if (c.book[i] == kNoiseBook || copied) {
             std::fill(noise.begin() + offsets[b] * scale, noise.begin() + offsets[b + 1] * scale,
                       1);
         }
     }
     return noise;
+}
+
+// The left channel of the pair whose right channel is output channel `channel` of the
+// frame (with a common window), or nullptr.
+const ChannelStream* pair_partner(const RawFrame& frame, int channel) {
+    int first = 0;
+    for (const Element& e : frame.elements) {
+        const int count = static_cast<int>(e.channels.size());
+        if (channel < first + count) {
+            return count == 2 && e.common_window && channel == first + 1 ? &e.channels[0] : nullptr;
+        }
+        first += count;
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -126,6 +146,8 @@ std::vector<std::uint8_t> substituted_cells(const AacStream& stream, int channel
                 break;
             }
             const ChannelStream& c = *cs[static_cast<std::size_t>(channel)];
+            const ChannelStream* partner =
+                pair_partner(stream.frames[static_cast<std::size_t>(j)], channel);
             int w = 0;
             if (c.short_windows()) {
                 w = static_cast<int>((t - kOwnStart - j * kLong) / kShort);
@@ -134,8 +156,12 @@ std::vector<std::uint8_t> substituted_cells(const AacStream& stream, int channel
             end = std::min<long>(end, t0 + n);
             const double share = weight[static_cast<std::size_t>(end - t0)] -
                                  weight[static_cast<std::size_t>(t - t0)];
-            if (std::find(c.book.begin(), c.book.end(), kNoiseBook) != c.book.end()) {
-                const std::vector<std::uint8_t> noise = noise_lines(c, w);
+            const auto noise_in = [](const ChannelStream* s) {
+                return s != nullptr &&
+                       std::find(s->book.begin(), s->book.end(), kNoiseBook) != s->book.end();
+            };
+            if (noise_in(&c) || noise_in(partner)) {
+                const std::vector<std::uint8_t> noise = noise_lines(c, w, partner);
                 for (int b = 0; b < bands; ++b) {
                     int count = 0;
                     for (int k = meter.band_first(b); k < meter.band_end(b); ++k) {

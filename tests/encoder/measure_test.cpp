@@ -1,9 +1,11 @@
 // The benchmark's measures on signals whose answer is known: noise far below a noisy
-// masker, noise raised by a known amount, the threshold in quiet, and the delay of a
-// decoding.
+// masker, noise raised by a known amount, the threshold in quiet, the delay of a
+// decoding, and what a listener hears at once (a gap, an anti-phase image lost, noise
+// between partials).
 #include <cmath>
 #include <vector>
 
+#include "bench/listening.h"
 #include "bench/spectral_measures.h"
 #include "bench/stream_stats.h"
 #include "support.h"
@@ -146,6 +148,47 @@ TEST(SpectralMeasures, BandwidthHolesAndPreEchoGiveKnownAnswers) {
 
 // A stream made by hand: frame 1 codes its upper short-window bands as noise, in eight
 // short windows of one group; no other frame codes noise.
+TEST(Listening, DropoutsImageLowBandAndFloorGiveKnownAnswers) {
+    const std::size_t n = 40 * 1024;
+    const std::vector<float> a = white_noise(n, 3000.0f, 5);
+    const std::vector<float> b = white_noise(n, 3000.0f, 6);
+    std::vector<float> minus_a = a;
+    for (float& v : minus_a) {
+        v = -v;
+    }
+    // A 10 ms gap in the right channel of a decoding delayed by 100 samples: one event of
+    // the two whole blocks in it (of those it cuts short, less than 20 dB is lost).
+    std::vector<float> late(100, 0.0f);
+    late.insert(late.end(), a.begin(), a.end());
+    Channels decoded = {late, late};
+    std::fill(decoded[1].begin() + 20100, decoded[1].begin() + 20541, 0.0f);
+    const Dropouts d = find_dropouts({a, a}, decoded, 100, 44100);
+    EXPECT_EQ(d.events, 1);
+    EXPECT_NEAR(d.longest_ms, 2 * 128 / 44.1, 0.01);
+    EXPECT_EQ(d.worst_channel, 1u);
+    EXPECT_EQ(find_dropouts({white_noise(n, 200.0f, 5)}, {std::vector<float>(n)}, 0, 44100).events,
+              0)
+        << "below -40 dBFS";
+    // Anti-phase noise decoded as unrelated noise: correlation -1 becomes 0.
+    const Image image = stereo_image({a, minus_a}, {a, b}, 0, 44100);
+    EXPECT_NEAR(image.source[0], -1.0, 1e-3);
+    EXPECT_NEAR(image.error, 1.0, 0.05);
+    EXPECT_NEAR(stereo_image({a, minus_a}, {a, minus_a}, 0, 44100).error, 0.0, 1e-6);
+    // Noise 20 dB down is 20 dB of SNR below 4 kHz; a decoding equal to its source raises
+    // no floor, one with noise added in the valleys does.
+    const std::vector<double> snr = low_band_snr({a}, {plus(a, b, 0.1f)}, 0, 44100);
+    EXPECT_NEAR(snr[0], 20.0, 1.5);
+    std::vector<float> partials(n, 0.0f);
+    for (std::size_t i = 0; i < n; ++i) {
+        for (int h = 10; h < 45; ++h) {
+            partials[i] +=
+                300.0f * static_cast<float>(std::sin(2.0 * 3.14159265 * 220.0 * h * i / 44100));
+        }
+    }
+    EXPECT_NEAR(floor_between_partials({partials}, {partials}, 0, 44100)[0], 0.0, 1e-6);
+    EXPECT_GT(floor_between_partials({partials}, {plus(partials, b, 0.1f)}, 0, 44100)[0], 10.0);
+}
+
 TEST(StreamStats, ToolSharesAndSubstitutedCellsFollowTheStream) {
     AacStream s;
     for (int j = 0; j < 5; ++j) {
