@@ -215,16 +215,33 @@ TEST(Sectioning, FindsTheCheapestSplitAndBooksWithLengthEscapes) {
     EXPECT_GT(escaped, 10);
 }
 
-TEST(Grouping, SplitsAtEnergyJumpsAndEncodesTheField) {
-    const float flat[8] = {1e6f, 1e6f, 1.2e6f, 0.9e6f, 1e6f, 1e6f, 1e6f, 1e6f};
-    int lengths[8];
-    ASSERT_EQ(group_short_windows(flat, lengths), 1);
+TEST(Grouping, JoinsWindowsOnlyWhereSharedScalefactorsCostFewerBitsAndEncodesTheField) {
+    const BandLayout layout = short_bands(44100);
+    constexpr int kBands = 12;
+    std::vector<float> energy(kNumShortWindows * kMaxShortBands, 1e8f);
+    std::vector<float> threshold(energy.size(), 1e6f);
+    const auto set = [&](int w, int first, int end, float e, float t) {
+        for (int b = first; b < end; ++b) {
+            energy[static_cast<std::size_t>(w * kMaxShortBands + b)] = e;
+            threshold[static_cast<std::size_t>(w * kMaxShortBands + b)] = t;
+        }
+    };
+    const ShortWindowBands bands{energy.data(), threshold.data()};
+    int lengths[kNumShortWindows];
+    ASSERT_EQ(group_short_windows(&bands, 1, layout, kBands, lengths), 1) << "steady windows";
     EXPECT_EQ(grouping_bits(lengths, 1), 0x7Fu);
-    const float attack[8] = {1e3f, 1e3f, 1e3f, 1e3f, 1e8f, 2e7f, 1.5e7f, 1e7f};
-    ASSERT_EQ(group_short_windows(attack, lengths), 3);
-    EXPECT_EQ(std::vector<int>(lengths, lengths + 3), (std::vector<int>{4, 1, 3}));
-    // Windows 1-3 continue group 0 (bits 6-4), windows 4 and 5 start groups, 6-7 continue.
-    EXPECT_EQ(grouping_bits(lengths, 3), 0b1110011u);
+    // A bass note in window 3 as loud as the attack in windows 4-7, whose energy is in the
+    // high bands where window 3 is silent: joined, those bands' noise would have to stay
+    // below window 3's silence.
+    set(3, 0, 6, 1e10f, 1e8f);
+    set(3, 6, kBands, 1e2f, 1e3f);
+    for (int w = 4; w < kNumShortWindows; ++w) {
+        set(w, 6, kBands, 1e10f, 1e8f);
+    }
+    ASSERT_EQ(group_short_windows(&bands, 1, layout, kBands, lengths), 3);
+    EXPECT_EQ(std::vector<int>(lengths, lengths + 3), (std::vector<int>{3, 1, 4}));
+    // Windows 1-2 continue group 0 (bits 6-5), windows 3 and 4 start groups, 5-7 continue.
+    EXPECT_EQ(grouping_bits(lengths, 3), 0b1100111u);
 }
 
 // Reset group n clears exactly the lines i % 30 == n - 1. Noise bands and the right

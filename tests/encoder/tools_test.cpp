@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/clips.h"
+#include "bench/listening.h"
 #include "bench/stream_reader.h"
 #include "support.h"
 
@@ -78,7 +80,7 @@ TEST_F(Tools, NoiseSubstitutionGivesTheBandsTheSourcesEnergyInBothDecoders) {
     const Signal left = add(sine(700, 0.3, n), noise(0.2, n, 1));
     const Signal right = add(left, noise(0.02, n, 2));
     const std::vector<int> books = encode({left, right}, {"-r", "64000", "-no-is"}, true);
-    EXPECT_GT(books[13], books[1] + books[2] + books[3] + books[4]) << "noise bands";
+    EXPECT_GT(books[13], 300) << "noise bands";
     for (std::size_t c = 0; c < 2; ++c) {
         const std::vector<double> source = band_db(as_16_bit(c == 0 ? left : right));
         const std::vector<double> ff = band_db(ff_.samples[c]);
@@ -91,8 +93,9 @@ TEST_F(Tools, NoiseSubstitutionGivesTheBandsTheSourcesEnergyInBothDecoders) {
         for (int b = 0; b < meter_.band_count(); ++b) {
             const double hz = meter_.band_centre_hz(b);
             const std::size_t i = static_cast<std::size_t>(b);
-            if (hz < 3000) {
-                // Where nothing is substituted the waveforms agree.
+            if (hz < 2500) {
+                // Where nothing is substituted (clear of the noise's first band, from
+                // 3.1 kHz) the waveforms agree.
                 EXPECT_LT(apart[i], source[i] - 60.0) << hz << " Hz";
             } else if (hz > 4500 && hz < 11000) {
                 EXPECT_NEAR(ff[i], source[i], 1.0) << hz << " Hz";
@@ -151,6 +154,53 @@ TEST_F(Tools, IntensityStereoKeepsTheLevelAndPhaseOfTheRightChannel) {
         EXPECT_EQ(encode({left, right}, {"-r", "64000", "-no-pns", "-no-is"})[15], 0);
     }
     EXPECT_EQ(encode({left, left}, {"-r", "256000"})[15], 0);
+}
+
+// What a listener hears at once in a pair, each fault caught on the benchmark's clip
+// where it happened: a channel that drops out for 3 ms (a bass note's window grouped with
+// an attack's), a voice starved beside a harpsichord's attacks (short windows forced on
+// both), noise energies out of a decoder's range (a tone's silent high bands), and an
+// anti-phase image turned into two unrelated noises.
+TEST_F(Tools, StereoPairsKeepEveryChannelTheImageAndACleanStream) {
+    const auto clip = [](const char* name, double seconds, double from) {
+        const bench::Clip c = bench::make_clip(name, seconds);
+        std::vector<Signal> x;
+        for (const std::vector<float>& channel : c.channels) {
+            x.emplace_back(channel.begin() + static_cast<std::ptrdiff_t>(from * 44100),
+                           channel.end());
+        }
+        return x;
+    };
+    Signal minus = noise(0.3, 88200, 8);
+    for (double& v : minus) {
+        v = -v;
+    }
+    const struct {
+        std::vector<Signal> source;
+        const char* rate;
+    } cases[] = {{clip("clipped_mix", 8.0, 0.0), "64000"},
+                 {clip("wide_pair", 6.0, 3.0), "64000"},
+                 {clip("tone_clicks", 2.0, 0.0), "128000"},
+                 {{noise(0.3, 88200, 8), minus}, "64000"}};
+    for (std::size_t c = 0; c < 4; ++c) {
+        SCOPED_TRACE(c);
+        encode(cases[c].source, {"-r", cases[c].rate}, true);
+        bench::Channels source;
+        for (const Signal& x : cases[c].source) {
+            source.push_back(as_16_bit(x));
+        }
+        for (const bench::Channels* decoded : {&ff_.samples, &fa_.samples}) {
+            EXPECT_EQ(bench::find_dropouts(source, *decoded, 0, 44100).events, 0);
+            EXPECT_LT(bench::stereo_image(source, *decoded, 0, 44100).error, 0.1);
+        }
+        const bench::ChildRun r = bench::run_child(
+            {"ffmpeg", "-v", "warning", "-f", "aac", "-i", dir_.file("out.aac"), "-f", "null", "-"},
+            false);
+        EXPECT_EQ(r.err.find("noise"), std::string::npos) << r.err;
+        if (c == 1) {
+            EXPECT_GT(bench::low_band_snr(source, ff_.samples, 0, 44100)[1], 5.0) << "the voice";
+        }
+    }
 }
 
 }  // namespace

@@ -34,18 +34,26 @@ constexpr int kNoiseSubstitutionMaxRate = 48000;
 constexpr int kNoiseSubstitutionStartHz = 3500;
 constexpr int kIntensityMaxRate = 48000;
 constexpr int kIntensityStartHz = 6000;
-// A band of a pair that may be substituted is coded as mid/side only when the source's
-// channels are this correlated there: substituted in both channels of an M/S band, the
-// decoder may give them the same noise.
-constexpr float kCorrelatedNoise = 0.7f;
+// What a pair's decoders make of substituted noise: independent noise in the two
+// channels of a left/right band (the decoded channels uncorrelated); in an intensity band
+// the right channel's copy of the left one's noise (correlation +1 or -1). Decoders differ
+// on noise in mid/side bands, so those are never substituted (see RateLoop::pair()). A
+// band that may be substituted stays left/right, so that noise can stand in for it,
+// unless its channels are at least this alike (|correlation|): then mid/side may code it.
+constexpr float kMidSideNoiseCorrelation = 0.8f;
+// Intensity stereo keeps the channels' levels but makes them fully (anti-)correlated: only
+// for bands whose channels are at least this alike.
+constexpr float kIntensityMinCorrelation = 0.8f;
 // What intensity stereo costs a listener: the band's waveform error in each channel (what
 // the common signal cannot represent: the channels' differences in phase and in their
 // waveforms' fine structure), counted as noise times kIntensityLoss, since in these bands
 // a listener follows the level difference (which intensity keeps, per band and frame) far
 // more than the waveforms.
 constexpr float kIntensityLoss = 0.25f;
-constexpr float kIntensityBits = 3.0f;     // a position's difference code
-constexpr int kMaxIntensityPosition = 30;  // level difference of 45 dB
+// Below this correlation of its samples a pair whose channels want different windows
+// gives each the windows it wants (see Encoder::choose_windows()).
+constexpr float kSplitWindowCorrelation = 0.5f;
+constexpr float kIntensityBits = 3.0f;  // a position's difference code
 // Each channel at least this much of a band's energy for intensity stereo.
 constexpr float kIntensityMinShare = 1e-3f;
 
@@ -257,21 +265,26 @@ void Encoder::analyze_channel(Channel& ch, WindowSequence sequence, WindowShape 
         window_long_block(ch.history, sequence, previous_shape, shape, windowed_);
         long_mdct_.forward(windowed_, ch.raw);
         ch.psycho.analyze_long(ch.raw, ch.ics.energy, ch.ics.threshold, ch.ics.weight);
+        // Tonal for noise substitution: a line spectrum within the frame, or lines that
+        // go on steadily from frame to frame (many partials can look as flat as noise).
         const float* tonality = ch.psycho.long_tonality();
-        std::copy(tonality, tonality + ch.psycho.long_layout().count, ch.ics.tonality);
+        const float* steadiness = ch.psycho.long_steadiness();
+        for (int b = 0; b < ch.psycho.long_layout().count; ++b) {
+            ch.ics.tonality[b] = std::max(tonality[b], steadiness[b]);
+        }
     }
 }
 
 // One grouping of the short windows for the channels [first, first + count) of an element,
 // from their summed window energies. Returns the number of groups.
 int Encoder::short_grouping(int first, int count, int* lengths) const {
-    float energy[kNumShortWindows] = {};
-    for (int c = first; c < first + count; ++c) {
-        for (int w = 0; w < kNumShortWindows; ++w) {
-            energy[w] += channels_[static_cast<std::size_t>(c)]->window_energy[w];
-        }
+    ShortWindowBands bands[2];
+    for (int c = 0; c < count; ++c) {
+        const Channel& ch = *channels_[static_cast<std::size_t>(first + c)];
+        bands[c] = {ch.short_energy, ch.short_threshold};
     }
-    return group_short_windows(energy, lengths);
+    return group_short_windows(bands, count, short_bands(config_.sample_rate), short_max_sfb_,
+                               lengths);
 }
 
 // Sets the band layout of the channels [first, first + count) of one element. Short
@@ -416,10 +429,34 @@ bool Encoder::choose_intensity(Ics& left, Ics& right, int band, float correlatio
 // channel's noise-to-mask ratio counts for both: mid and side share the threshold
 // t_l t_r / (t_l + t_r), at which their noise costs as much as left and right at their
 // own thresholds. (Which of the two then gets fewer bits is the rate loop's choice.)
+// Bands that may be substituted stay left/right unless the channels are very alike (see
+// kMidSideNoiseCorrelation); how alike they are is kept per band for the rate loop, which
+// joins noise bands by intensity in that proportion.
 void Encoder::decide_stereo(Ics& left, Ics& right, StereoMask& mask) {
     int used = 0;
     int total = 0;
+    bool all_flags = true;
     for (int g = 0; g < left.group_count; ++g) {
+        // How alike the channels are around each band: their correlation over the band
+        // and its neighbours (a narrow band's own correlation is mostly chance).
+        float ll[kMaxLongBands + 2] = {};
+        float rr[kMaxLongBands + 2] = {};
+        float lr[kMaxLongBands + 2] = {};
+        for (int b = 0; b < left.max_sfb; ++b) {
+            const int i = g * left.bands_per_group + b;
+            for (int k = left.band_start[i]; k < left.band_start[i] + left.band_width[i]; ++k) {
+                ll[b + 1] += left.spectrum[k] * left.spectrum[k];
+                rr[b + 1] += right.spectrum[k] * right.spectrum[k];
+                lr[b + 1] += left.spectrum[k] * right.spectrum[k];
+            }
+        }
+        for (int b = 0; b < left.max_sfb; ++b) {
+            const int i = g * left.bands_per_group + b;
+            const float around_lr = lr[b] + lr[b + 1] + lr[b + 2];
+            const float around_ll = ll[b] + ll[b + 1] + ll[b + 2];
+            const float around_rr = rr[b] + rr[b + 1] + rr[b + 2];
+            left.correlation[i] = around_lr / std::max(std::sqrt(around_ll * around_rr), 1e-30f);
+        }
         for (int b = 0; b < left.max_sfb; ++b) {
             const int i = g * left.bands_per_group + b;
             const int start = left.band_start[i];
@@ -436,16 +473,17 @@ void Encoder::decide_stereo(Ics& left, Ics& right, StereoMask& mask) {
             }
             mask.used[i] = 0;
             ++total;
+            const bool may_substitute = left.may_substitute[i] != 0 || right.may_substitute[i] != 0;
+            const float alike = std::fabs(left.correlation[i]);
             if (intensity_ && b >= intensity_start_[left.is_short() ? 1 : 0] &&
                 left.predicted[i] == 0 && right.predicted[i] == 0 &&
+                alike >= kIntensityMinCorrelation &&
                 choose_intensity(left, right, i, correlation)) {
                 continue;
             }
-            // Substituted in both channels of an M/S band, the channels may get the same
-            // noise: M/S only where the source's channels are that alike.
-            const bool may_share_noise =
-                (left.may_substitute[i] == 0 && right.may_substitute[i] == 0) ||
-                correlation >= kCorrelatedNoise * std::sqrt(left.energy[i] * right.energy[i]);
+            if (may_substitute && alike < kMidSideNoiseCorrelation) {
+                continue;  // left/right, so that noise may stand in for it
+            }
             const float t_l = left.threshold[i];
             const float t_r = right.threshold[i];
             const float t_mid = t_l * t_r / std::max(t_l + t_r, 1e-30f);
@@ -454,12 +492,13 @@ void Encoder::decide_stereo(Ics& left, Ics& right, StereoMask& mask) {
                                 band_entropy(right.energy[i], right.threshold[i], width);
             const float pe_ms =
                 band_entropy(e_mid, t_mid, width) + band_entropy(e_side, t_side, width);
-            const bool ms = pe_ms <= pe_lr && may_share_noise;
+            const bool ms = pe_ms <= pe_lr;
             mask.used[i] = ms ? 1 : 0;
             if (!ms) {
                 continue;
             }
             ++used;
+            all_flags = all_flags && !may_substitute;
             for (int k = start; k < start + width; ++k) {
                 const float l = left.spectrum[k];
                 const float r = right.spectrum[k];
@@ -472,7 +511,8 @@ void Encoder::decide_stereo(Ics& left, Ics& right, StereoMask& mask) {
             right.threshold[i] = std::max(t_side, 1e-9f);
         }
     }
-    mask.present = used == 0 ? 0 : (used == total ? 2 : 1);
+    // Flags per band where the rate loop may still clear one (see RateLoop::pair()).
+    mask.present = used == 0 ? 0 : (used == total && all_flags ? 2 : 1);
 }
 
 // Bits this frame may use: never more than the reservoir holds, at least what it could
@@ -519,6 +559,52 @@ void Encoder::choose_windows(const ChannelElement& element) {
     }
     const WindowSequence sequence = next_window_sequence(
         channels_[static_cast<std::size_t>(first)]->sequence, short_now, short_next);
+    if (element.id == ElementId::kCpe) {
+        // A pair shares its windows, and so may use M/S and intensity, unless its channels
+        // want different windows and are too unlike for joint coding to pay: then each
+        // keeps the windows it wants. (A steady sound beside another channel's attacks
+        // would lose most of its frequency resolution in short windows.)
+        const Channel& left = *channels_[static_cast<std::size_t>(first)];
+        const Channel& right = *channels_[static_cast<std::size_t>(first) + 1];
+        const WindowSequence own[2] = {
+            next_window_sequence(left.sequence, left.psycho.wants_short_now(),
+                                 left.psycho.wants_short_next()),
+            next_window_sequence(right.sequence, right.psycho.wants_short_now(),
+                                 right.psycho.wants_short_next())};
+        const bool joint_possible =
+            next_window_sequence(right.sequence, short_now, short_next) == sequence;
+        const bool split =
+            !joint_possible ||
+            (own[0] != own[1] && std::fabs(frame_correlation(first)) < kSplitWindowCorrelation);
+        stereo_masks_[element.tag].common_window = !split;
+        if (split) {
+            window_channels(first, 1, own[0]);
+            window_channels(first + 1, 1, own[1]);
+            return;
+        }
+    }
+    window_channels(first, count, sequence);
+}
+
+// Normalised correlation of a pair's samples over the frame's transform span.
+float Encoder::frame_correlation(int left) const {
+    const float* l = channels_[static_cast<std::size_t>(left)]->history;
+    const float* r = channels_[static_cast<std::size_t>(left) + 1]->history;
+    double lr = 0.0;
+    double ll = 0.0;
+    double rr = 0.0;
+    for (int i = 0; i < 2 * kFrameLength; ++i) {
+        lr += static_cast<double>(l[i]) * r[i];
+        ll += static_cast<double>(l[i]) * l[i];
+        rr += static_cast<double>(r[i]) * r[i];
+    }
+    return static_cast<float>(lr / std::max(std::sqrt(ll * rr), 1e-30));
+}
+
+// Analyses the channels [first, first + count) with window `sequence`: the transform,
+// the psychoacoustic model, the short windows' grouping, temporal noise shaping and the
+// band layout.
+void Encoder::window_channels(int first, int count, WindowSequence sequence) {
     const WindowShape shape =
         sequence == WindowSequence::kEightShort ? WindowShape::kKbd : WindowShape::kSine;
     const bool short_windows = sequence == WindowSequence::kEightShort;
@@ -558,7 +644,13 @@ void Encoder::predict_element(const ChannelElement& element) {
             ch.predictors.predict();
         }
     }
-    choose_prediction(ics, predictors, element.channels());
+    // A pair's channels share their predictor data only when they share their windows.
+    if (element.id == ElementId::kCpe && !stereo_masks_[element.tag].common_window) {
+        choose_prediction(ics, predictors, 1);
+        choose_prediction(ics + 1, predictors + 1, 1);
+    } else {
+        choose_prediction(ics, predictors, element.channels());
+    }
 }
 
 // Main profile: runs the predictors on the frame as a decoder rebuilds it.
@@ -570,8 +662,13 @@ void Encoder::update_predictors(const ChannelElement& element) {
         ics[c] = &ch.ics;
         predictors[c] = &ch.predictors;
     }
-    update_prediction(ics, predictors, element.channels(),
-                      element.id == ElementId::kCpe ? &stereo_masks_[element.tag] : nullptr);
+    if (element.id == ElementId::kCpe && !stereo_masks_[element.tag].common_window) {
+        update_prediction(ics, predictors, 1, nullptr);
+        update_prediction(ics + 1, predictors + 1, 1, nullptr);
+    } else {
+        update_prediction(ics, predictors, element.channels(),
+                          element.id == ElementId::kCpe ? &stereo_masks_[element.tag] : nullptr);
+    }
 }
 
 int Encoder::prepare_element(const ChannelElement& element) {
@@ -581,7 +678,12 @@ int Encoder::prepare_element(const ChannelElement& element) {
     }
     StereoMask& mask = stereo_masks_[element.tag];
     Ics& right = channels_[static_cast<std::size_t>(element.first) + 1]->ics;
-    decide_stereo(ics, right, mask);
+    if (mask.common_window) {
+        decide_stereo(ics, right, mask);
+    } else {
+        mask.present = 0;
+        std::fill(mask.used, mask.used + kMaxCodingBands, std::uint8_t{0});
+    }
     return cpe_fixed_bits(ics, right, mask);
 }
 
@@ -630,12 +732,28 @@ void Encoder::encode_frame(FrameSink& sink) {
     constexpr int kAlignSlack = 7;
     rate_loop_.prepare(ics, channel_count);
     for (int e = 0; e < layout_.count; ++e) {
-        if (elements[e].id == ElementId::kCpe) {
-            rate_loop_.pair(elements[e].first, stereo_masks_[elements[e].tag].used);
+        // Only a pair with a common window has M/S and intensity bands.
+        if (elements[e].id == ElementId::kCpe && stereo_masks_[elements[e].tag].common_window) {
+            rate_loop_.pair(elements[e].first, stereo_masks_[elements[e].tag].used,
+                            config_.tools.intensity);
         }
     }
     rate_loop_.run(frame_budget(average_bits, fixed_bits + kAlignSlack));
     for (int e = 0; e < layout_.count; ++e) {
+        if (elements[e].id == ElementId::kCpe) {
+            // The rate loop may have cleared flags: per band only where they differ.
+            StereoMask& mask = stereo_masks_[elements[e].tag];
+            const Ics& left = *ics[elements[e].first];
+            int used = 0;
+            for (int g = 0; g < left.group_count; ++g) {
+                for (int b = 0; b < left.max_sfb; ++b) {
+                    used += mask.used[g * left.bands_per_group + b];
+                }
+            }
+            if (mask.present != 0) {
+                mask.present = used == 0 ? 0 : (used == left.group_count * left.max_sfb ? 2 : 1);
+            }
+        }
         if (predicts(elements[e])) {
             update_predictors(elements[e]);
         }

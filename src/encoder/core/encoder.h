@@ -95,6 +95,8 @@ private:
     void encode_frame(FrameSink& sink);
     void analyze_channel(Channel& ch, WindowSequence sequence, WindowShape shape);
     void choose_windows(const ChannelElement& element);
+    void window_channels(int first, int count, WindowSequence sequence);
+    float frame_correlation(int left) const;
     int short_grouping(int first, int count, int* lengths) const;
     void group_and_layout(int first, int count, int long_max_sfb, const int* lengths, int groups);
     bool predicts(const ChannelElement& element) const;

@@ -18,6 +18,8 @@ constexpr int kNumSpectralBooks = 12;  // 0 (zero) and 1..11
 constexpr int kNoiseCodebook = 13;
 constexpr int kIntensityOutOfPhaseCodebook = 14;
 constexpr int kIntensityCodebook = 15;
+// Largest intensity position the encoder uses: a level difference of 45 dB.
+constexpr int kMaxIntensityPosition = 30;
 // Whether a band of `book` carries quantised values (books 1..11).
 constexpr bool has_spectral_values(int book) {
     return book > kZeroCodebook && book <= kEscapeCodebook;

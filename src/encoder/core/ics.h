@@ -50,6 +50,9 @@ struct Ics {
     std::uint8_t fixed_book[kMaxCodingBands] = {};
     std::uint8_t may_substitute[kMaxCodingBands] = {};
     float output_energy[kMaxCodingBands] = {};
+    // The left channel of a pair: how alike the two channels are per band, their
+    // normalised correlation (-1..1), so that noise filling holes in both keeps it.
+    float correlation[kMaxCodingBands] = {};
     TnsData tns;  // filters applied to `spectrum`, per window
 
     // Quantiser results.

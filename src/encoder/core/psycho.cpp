@@ -155,6 +155,52 @@ void PsychoModel::tonality(const BandLayout& layout, const float* power, int lin
     }
 }
 
+// Each line is predicted from the two frames before: its level continued in a straight
+// line and its phase turned by the step it last took. The band's steadiness is one minus
+// its power-weighted prediction error |x - p| / (|x| + |p|), scaled so that noise (whose
+// error averages about 0.7) comes out near 0.
+void PsychoModel::steadiness(const float* re, const float* im, float* out) {
+    constexpr float kNoiseError = 0.6f;
+    float* const r1 = past_re_[0];
+    float* const i1 = past_im_[0];
+    float* const r2 = past_re_[1];
+    float* const i2 = past_im_[1];
+    for (int b = 0; b < long_.count; ++b) {
+        float weighted = 0.0f;
+        float total = 0.0f;
+        for (int k = long_.offsets[b]; k < long_.offsets[b + 1]; ++k) {
+            const float m1 = std::sqrt(r1[k] * r1[k] + i1[k] * i1[k]);
+            const float m2 = std::sqrt(r2[k] * r2[k] + i2[k] * i2[k]);
+            const float m = std::sqrt(re[k] * re[k] + im[k] * im[k]);
+            float error = 1.0f;
+            if (m1 > 0.0f && m2 > 0.0f) {
+                // Unit phasors of the last two frames; the step between them.
+                const float u1r = r1[k] / m1;
+                const float u1i = i1[k] / m1;
+                const float u2r = r2[k] / m2;
+                const float u2i = i2[k] / m2;
+                const float step_r = u1r * u2r + u1i * u2i;
+                const float step_i = u1i * u2r - u1r * u2i;
+                const float level = std::max(0.0f, 2.0f * m1 - m2);
+                const float pr = level * (u1r * step_r - u1i * step_i);
+                const float pi = level * (u1r * step_i + u1i * step_r);
+                const float dr = re[k] - pr;
+                const float di = im[k] - pi;
+                error = std::sqrt(dr * dr + di * di) / std::max(m + level, 1e-20f);
+            }
+            const float power = m * m;
+            weighted += power * error;
+            total += power;
+        }
+        const float mean_error = total > 0.0f ? weighted / total : 1.0f;
+        out[b] = std::clamp(1.0f - mean_error / kNoiseError, 0.0f, 1.0f);
+    }
+    std::copy(r1, r1 + kFrameLength, r2);
+    std::copy(i1, i1 + kFrameLength, i2);
+    std::copy(re, re + kFrameLength, r1);
+    std::copy(im, im + kFrameLength, i1);
+}
+
 void PsychoModel::spread(const BandParams& params, const float* energy, const float* tonality,
                          float* threshold) {
     const int n = params.count;
@@ -251,6 +297,7 @@ void PsychoModel::analyze(const float* samples, Analysis& out) {
     }
     long_mdct_.forward(windowed_, out.power);
     long_mdct_.forward_mdst(windowed_, mdst_);
+    steadiness(out.power, mdst_, out.steadiness);
     for (int k = 0; k < kFrameLength; ++k) {
         out.power[k] = out.power[k] * out.power[k] + mdst_[k] * mdst_[k];
     }

@@ -68,6 +68,11 @@ public:
     // Tonality 0..1 (noise-like .. a line spectrum) of the bands of the last
     // analyze_long() / analyze_short() call.
     const float* long_tonality() const { return analyses_[current_].tonality; }
+    // How steady each long band's lines are from frame to frame, 0..1: a sound whose
+    // lines keep their level and turn their phase by the same step each frame (a partial
+    // of a plucked string, a sustained voice) is steady, noise is not. A band of many
+    // partials can look as flat as noise within one frame; it stays apart from noise here.
+    const float* long_steadiness() const { return analyses_[current_].steadiness; }
     const float* short_tonality() const { return short_tonality_; }
 
     const BandLayout& long_layout() const { return long_; }
@@ -87,6 +92,7 @@ private:
     struct Analysis {
         float power[kFrameLength];  // MDCT^2 + MDST^2 of the sine-windowed frame
         float tonality[kMaxLongBands];
+        float steadiness[kMaxLongBands];
         float mask[kMaxLongBands];  // masking threshold, without the time limits
         bool wants_short;
     };
@@ -96,6 +102,9 @@ private:
     // are `scale` times finer than the layout's.
     static void tonality(const BandLayout& layout, const float* power, int lines, int scale,
                          float* out);
+    // Steadiness per band of the frame whose spectrum is re + i im (see long_steadiness()),
+    // then remembers the spectrum.
+    void steadiness(const float* re, const float* im, float* out);
     static void spread(const BandParams& params, const float* energy, const float* tonality,
                        float* threshold);
     void analyze(const float* samples, Analysis& out);
@@ -119,6 +128,10 @@ private:
     float short_energy_[kNumShortWindows * kMaxShortBands] = {};
     float short_threshold_[kNumShortWindows * kMaxShortBands] = {};
     float mdst_[kFrameLength] = {};
+    // The complex spectra (MDCT + i MDST) of the two frames analysed before, for
+    // predicting each line.
+    float past_re_[2][kFrameLength] = {};
+    float past_im_[2][kFrameLength] = {};
     float short_tonality_[kMaxShortBands] = {};
     Analysis analyses_[3] = {};  // previous, current and next frame, by the indices below
     int previous_ = 0;

@@ -28,15 +28,27 @@ constexpr int kSearchSteps = 8;  // solves at most when a frame leaves its limit
 // noise kNoiseLikeLoss times the band's energy. A tonal band loses what makes it a tone:
 // a line spectrum replaced by a hiss is as wrong as no band at all (noise = the energy).
 // The tonality (0..1) mixes the two.
-constexpr float kNoiseLikeLoss = 0.2f;
+constexpr float kNoiseLikeLoss = 0.6f;
+// Substitution pays for its own sake only in bands this noise-like (tonality below it);
+// in others noise only stands in for a band that would otherwise be left empty.
+constexpr float kNoiseLikeTonality = 0.3f;
+// In a left/right band of a pair whose channels are at least this alike, noise in one
+// channel beside the other's coded waveform is made noise in both (see reconcile_pairs()).
+constexpr float kNoiseBesideWaveform = 0.5f;
 // Bits a substituted band costs: its noise energy, a short difference code.
 constexpr float kSubstitutedBits = 3.0f;
 // A substituted band's noise energy value is 2 log2 E for noise of energy E per window
 // (the sum of its lines' squares, in the spectrum's scale, as decoders give it back), and
-// within kMinNoiseEnergy..kMaxNoiseEnergy, what some decoders take (a full-scale band is
-// near 98; a hiss of a few 16-bit steps has bands below energy 1, values below 0).
-constexpr int kMinNoiseEnergy = -150;
+// within kMinNoiseEnergy..kMaxNoiseEnergy, what every decoder takes (a full-scale band is
+// near 98; a hiss of a few 16-bit steps has bands below energy 1, values below 0). A band
+// quieter than the lowest value (energy 2^-50, far below hearing) is left empty instead.
+constexpr int kMinNoiseEnergy = -100;
 constexpr int kMaxNoiseEnergy = 100;
+
+// The noise energy value of a band of `energy` over `windows` windows, unclamped.
+float noise_energy_value(float energy, int windows) {
+    return 2.0f * std::log2(std::max(energy, 1e-30f) / static_cast<float>(windows));
+}
 
 }  // namespace
 
@@ -75,14 +87,17 @@ void RateLoop::prepare(Ics* const* channels, int count) {
                 band.cache_base = std::max(band.min_sf, std::min(at_mask - 20, kMaxScalefactor));
                 band.chosen = kNotCoded;
                 band.fixed = ics.fixed_book[i] != 0;
+                band.joined = false;
                 band.substituted = -1.0f;
-                if (ics.may_substitute[i] != 0 && !band.fixed) {
+                if (ics.may_substitute[i] != 0 && !band.fixed &&
+                    noise_energy_value(ics.output_energy[i], ics.group_length[g]) >=
+                        static_cast<float>(kMinNoiseEnergy)) {
                     // Only for holes it costs what an empty band costs (and its bits): it is
                     // never chosen for its own sake, only instead of leaving the band empty.
                     const float t = std::clamp(ics.tonality[i], 0.0f, 1.0f);
-                    const float loss = ics.may_substitute[i] == kSubstituteFreely
-                                           ? kNoiseLikeLoss + (1.0f - kNoiseLikeLoss) * t
-                                           : 1.0f;
+                    const bool freely = ics.may_substitute[i] == kSubstituteFreely &&
+                                        ics.tonality[i] < kNoiseLikeTonality;
+                    const float loss = freely ? kNoiseLikeLoss + (1.0f - kNoiseLikeLoss) * t : 1.0f;
                     band.substituted = band.inverse_mask * band.energy * loss;
                 }
                 std::fill(s.cached_bits[i], s.cached_bits[i] + kCacheSize, std::int16_t{-1});
@@ -91,9 +106,13 @@ void RateLoop::prepare(Ics* const* channels, int count) {
     }
 }
 
-void RateLoop::pair(int left, const std::uint8_t* ms_used) {
+void RateLoop::pair(int left, std::uint8_t* ms_used, bool join_noise) {
     if (pair_count_ < kMaxChannels / 2) {
-        pairs_[pair_count_++] = {left, ms_used};
+        Pair& p = pairs_[pair_count_++];
+        p.left = left;
+        p.ms_used = ms_used;
+        p.join_noise = join_noise;
+        std::copy(ms_used, ms_used + kMaxCodingBands, p.ms_chosen);
     }
 }
 
@@ -125,7 +144,7 @@ void RateLoop::measure(int channel, int band, int scalefactor, int* bits, float*
 // Picks the band's scalefactor for `lambda`: starts where the high-resolution theory puts
 // the optimum (noise growing with lambda and the band's lines per unit of weight) and
 // walks downhill in cost from there; the cost is close to convex in the scalefactor.
-void RateLoop::choose(int channel, int band, float lambda) {
+void RateLoop::choose(int channel, int band, float lambda, bool substitution) {
     Scratch& s = scratch_[channel];
     Band& b = s.band[band];
     const Ics& ics = *channels_[channel];
@@ -138,7 +157,7 @@ void RateLoop::choose(int channel, int band, float lambda) {
     // frame to frame is heard).
     float empty = b.inverse_mask * b.energy;
     int empty_choice = kNotCoded;
-    if (b.substituted >= 0.0f) {
+    if (b.substituted >= 0.0f && substitution) {
         empty = b.substituted + lambda * kSubstitutedBits;
         empty_choice = kSubstituted;
     }
@@ -189,27 +208,77 @@ void RateLoop::choose(int channel, int band, float lambda) {
     b.chosen = best < empty && !empty_anyway ? sf : empty_choice;
 }
 
-// An M/S band substituted in one channel of a pair only: substituted in the other too where
-// that one is empty (both output channels then get noise of their energies), else left
-// empty in the first.
-void RateLoop::reconcile_pairs() {
+// Makes the pairs' noise what both decoders give alike (see pair()):
+//  * An M/S band gets no noise: beside a coded mid or side the noise band is chosen
+//    again without that option; where neither is coded, the band becomes left/right and
+//    both channels get noise of their own energies.
+//  * In a left/right band of channels alike enough, noise beside the other channel's
+//    waveform (uncorrelated with it) becomes noise in both, where both are noise-like.
+//  * Bands with noise in both channels get independent noise, or are joined: the right
+//    channel becomes an intensity band copying the left one's noise (in or out of phase).
+//    Bands are joined in the share |correlation| of them (the remainder carried from band
+//    to band), so that a critical band, several coding bands wide at these frequencies,
+//    keeps about the source's correlation.
+void RateLoop::reconcile_pairs(float lambda) {
     for (int p = 0; p < pair_count_; ++p) {
-        const Ics& ics = *channels_[pairs_[p].left];
-        Band* left = scratch_[pairs_[p].left].band;
-        Band* right = scratch_[pairs_[p].left + 1].band;
+        Pair& pair = pairs_[p];
+        const Ics& ics = *channels_[pair.left];
+        Ics& right_ics = *channels_[pair.left + 1];
+        Band* left = scratch_[pair.left].band;
+        Band* right = scratch_[pair.left + 1].band;
+        float carried = 0.0f;
         for (int k = 0; k < ics.group_count * ics.max_sfb; ++k) {
             const int i = k / ics.max_sfb * ics.bands_per_group + k % ics.max_sfb;
-            if (pairs_[p].ms_used[i] == 0 ||
-                (left[i].chosen == kSubstituted) == (right[i].chosen == kSubstituted)) {
+            if (k % ics.max_sfb == 0) {
+                carried = 0.0f;
+            }
+            // Undo what an earlier solve of this frame did.
+            if (right[i].joined) {
+                right[i].joined = false;
+                right_ics.fixed_book[i] = 0;
+            }
+            pair.ms_used[i] = pair.ms_chosen[i];
+            const bool noise_left = left[i].chosen == kSubstituted;
+            const bool noise_right = right[i].chosen == kSubstituted;
+            if (pair.ms_used[i] != 0 && (noise_left || noise_right)) {
+                if (left[i].chosen >= 0 || right[i].chosen >= 0) {
+                    choose(pair.left + (noise_left ? 0 : 1), i, lambda, false);
+                    continue;
+                }
+                pair.ms_used[i] = 0;
+                for (Band* band : {&left[i], &right[i]}) {
+                    band->chosen = band->substituted >= 0.0f ? kSubstituted : kNotCoded;
+                }
+            }
+            if (pair.ms_used[i] != 0 || !pair.join_noise) {
                 continue;
             }
-            Band& noise = left[i].chosen == kSubstituted ? left[i] : right[i];
-            Band& other = left[i].chosen == kSubstituted ? right[i] : left[i];
-            if (other.chosen == kNotCoded && other.substituted >= 0.0f) {
-                other.chosen = kSubstituted;  // an empty side or mid: both get the noise
-            } else {
-                noise.chosen = kNotCoded;
+            const float alike = std::fabs(ics.correlation[i]);
+            if (noise_left != noise_right && alike >= kNoiseBesideWaveform &&
+                ics.tonality[i] < kNoiseLikeTonality &&
+                right_ics.tonality[i] < kNoiseLikeTonality) {
+                Band& other = noise_left ? right[i] : left[i];
+                if (other.substituted >= 0.0f && !other.fixed) {
+                    other.chosen = kSubstituted;
+                }
             }
+            if (left[i].chosen != kSubstituted || right[i].chosen != kSubstituted) {
+                continue;
+            }
+            carried += alike;
+            if (carried < 0.5f) {
+                continue;
+            }
+            carried -= 1.0f;
+            const float ratio = std::max(ics.output_energy[i], 1e-30f) /
+                                std::max(right_ics.output_energy[i], 1e-30f);
+            right_ics.scalefactor[i] =
+                std::clamp(static_cast<int>(std::lround(2.0f * std::log2(ratio))),
+                           -kMaxIntensityPosition, kMaxIntensityPosition);
+            right_ics.fixed_book[i] = static_cast<std::uint8_t>(
+                ics.correlation[i] >= 0.0f ? kIntensityCodebook : kIntensityOutOfPhaseCodebook);
+            right[i].chosen = kFixed;
+            right[i].joined = true;
         }
     }
 }
@@ -378,9 +447,8 @@ void RateLoop::set_noise_energies(int channel) {
             if (ics.book[i] != kNoiseCodebook) {
                 continue;
             }
-            const float per_window =
-                std::max(ics.output_energy[i], 1e-30f) / static_cast<float>(ics.group_length[g]);
-            int value = std::clamp(static_cast<int>(std::lround(2.0f * std::log2(per_window))),
+            int value = std::clamp(static_cast<int>(std::lround(noise_energy_value(
+                                       ics.output_energy[i], ics.group_length[g]))),
                                    kMinNoiseEnergy, kMaxNoiseEnergy);
             if (first) {
                 if (ics.global_gain < 0) {
@@ -411,7 +479,7 @@ int RateLoop::solve(float lambda) {
             }
         }
     }
-    reconcile_pairs();
+    reconcile_pairs(lambda);
     for (int c = 0; c < count_; ++c) {
         quantize_chosen(c);
         enforce_scalefactor_range(c);

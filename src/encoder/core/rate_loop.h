@@ -16,8 +16,9 @@
 //
 // Bands the channel marks `may_substitute` have a third option besides a scalefactor and
 // "not coded": noise substitution, the decoder filling the band with noise of its energy
-// (see choose() for what that costs a listener). A band with energy there is never left
-// empty. Intensity bands (`fixed_book`) keep their book and carry no spectral bits.
+// (see choose() for what that costs a listener). Such a band is never left empty unless it
+// is all but silent. Intensity bands (`fixed_book`) keep their book and carry no spectral
+// bits.
 #pragma once
 
 #include <cstdint>
@@ -51,9 +52,13 @@ public:
 
     // Takes the channels of a frame (spectra, energies, thresholds and weights final).
     void prepare(Ics* const* channels, int count);
-    // Channels `left` and `left + 1` form a pair with these M/S flags (call after
-    // prepare()): in an M/S band noise is substituted in both channels or in neither.
-    void pair(int left, const std::uint8_t* ms_used);
+    // Channels `left` and `left + 1` form a pair with a common window and these M/S flags
+    // (call after prepare()). An M/S band is never substituted, since decoders make
+    // different things of noise there; where neither mid nor side is coded, the band is
+    // made left/right (its flag cleared) and both channels get noise of their energies.
+    // With `join_noise`, noise bands of alike channels are joined by intensity (see
+    // reconcile_pairs()).
+    void pair(int left, std::uint8_t* ms_used, bool join_noise);
 
     // Quantises all prepared channels; their scalefactor, section and spectral bits sum
     // to at most budget.max (bands are dropped from the top in the unlikely case that
@@ -78,10 +83,13 @@ private:
         int chosen;          // scalefactor, or kNotCoded / kSubstituted / kFixed
         float substituted;   // distortion when substituted, < 0 where not allowed
         bool fixed;          // intensity band
+        bool joined;         // made intensity to share the left channel's noise
     };
     struct Pair {
         int left;
-        const std::uint8_t* ms_used;
+        std::uint8_t* ms_used;
+        std::uint8_t ms_chosen[kMaxCodingBands];  // the flags as the stereo decision set them
+        bool join_noise;
     };
     struct Scratch {
         float xpow[kFrameLength];
@@ -95,9 +103,9 @@ private:
 
     int solve(float lambda);
     float search(float lambda, int low, int high, int* bits);
-    void choose(int channel, int band, float lambda);
+    void choose(int channel, int band, float lambda, bool substitution = true);
     void measure(int channel, int band, int scalefactor, int* bits, float* noise);
-    void reconcile_pairs();
+    void reconcile_pairs(float lambda);
     void quantize_chosen(int channel);
     void set_noise_energies(int channel);
     void enforce_scalefactor_range(int channel);

@@ -145,8 +145,12 @@ int sce_fixed_bits(const Ics& ics) {
 }
 
 int cpe_fixed_bits(const Ics& ics, const Ics& right, const StereoMask& mask) {
-    int bits = 3 + 4 + 1 + ics_info_bits(ics) + 2 + 2 * (8 + 3) +
-               tns_data_bits(ics.tns, ics.is_short()) + tns_data_bits(right.tns, right.is_short());
+    int bits = 3 + 4 + 1 + 2 * (8 + 3) + tns_data_bits(ics.tns, ics.is_short()) +
+               tns_data_bits(right.tns, right.is_short());
+    if (!mask.common_window) {
+        return bits + ics_info_bits(ics) + ics_info_bits(right);
+    }
+    bits += ics_info_bits(ics) + 2;
     if (mask.present == 1) {
         bits += ics.group_count * ics.max_sfb;
     }
@@ -168,18 +172,20 @@ void write_lfe(BitWriter& out, int tag, const Ics& ics) {
 void write_cpe(BitWriter& out, int tag, const Ics& left, const Ics& right, const StereoMask& mask) {
     out.put(static_cast<std::uint32_t>(ElementId::kCpe), 3);
     out.put(static_cast<std::uint32_t>(tag), 4);
-    out.put(1, 1);  // common window: both channels share ics_info
-    write_ics_info(out, left);
-    out.put(static_cast<std::uint32_t>(mask.present), 2);
-    if (mask.present == 1) {
-        for (int g = 0; g < left.group_count; ++g) {
-            for (int b = 0; b < left.max_sfb; ++b) {
-                out.put(mask.used[g * left.bands_per_group + b], 1);
+    out.put(mask.common_window ? 1 : 0, 1);  // common window: both channels share ics_info
+    if (mask.common_window) {
+        write_ics_info(out, left);
+        out.put(static_cast<std::uint32_t>(mask.present), 2);
+        if (mask.present == 1) {
+            for (int g = 0; g < left.group_count; ++g) {
+                for (int b = 0; b < left.max_sfb; ++b) {
+                    out.put(mask.used[g * left.bands_per_group + b], 1);
+                }
             }
         }
     }
-    write_channel_stream(out, left, true);
-    write_channel_stream(out, right, true);
+    write_channel_stream(out, left, mask.common_window);
+    write_channel_stream(out, right, mask.common_window);
 }
 
 int fill_element_bits(int bytes) {

@@ -12,8 +12,10 @@
 
 namespace brevix::aac {
 
-// M/S decisions of a channel pair, per coding band.
+// How a channel pair is coded: with a common window (one ics_info for both, then M/S
+// decisions per coding band) or each channel with windows of its own (no M/S).
 struct StereoMask {
+    bool common_window = true;
     int present = 0;  // 0 none, 1 per band, 2 all bands
     std::uint8_t used[kMaxCodingBands] = {};
 };
@@ -30,7 +32,7 @@ constexpr int kFirstNoiseBias = 256;
 // spectral data; with the filters of temporal noise shaping). A low-frequency effects element has
 // the same syntax.
 int sce_fixed_bits(const Ics& ics);
-// Fixed part of a channel pair element with a common window (`ics`: the left channel).
+// Fixed part of a channel pair element (`ics`: the left channel).
 int cpe_fixed_bits(const Ics& ics, const Ics& right, const StereoMask& mask);
 
 void write_sce(BitWriter& out, int tag, const Ics& ics);
