@@ -68,7 +68,8 @@ void usage() {
         "  --clips A,B        subset of: chords,transients,pink_noise,speech,panned_mix,\n"
         "                     speech_mono,mix_mono\n"
         "  --keep DIR         keep WAV and AAC files in DIR\n"
-        "  --pictures DIR     spectrograms of the worst cases (default aac_bench_pictures)\n"
+        "  --pictures DIR     spectrograms of the worst cases (default aac_bench_pictures);\n"
+        "                     empty: none\n"
         "  --mp4 PATH         our encoder (default: the one built with this benchmark)\n"
         "  --ffmpeg PATH      ffmpeg program (default: ffmpeg from PATH)\n"
         "  --ffmpeg-option X  extra option for ffmpeg's encoder, repeatable\n"
@@ -533,7 +534,7 @@ int run(Launcher& launcher, const Options& o) {
     if (!program_available("faad")) {
         throw std::runtime_error("faad is needed as second reference decoder");
     }
-    if (!program_available("sox")) {
+    if (!o.pictures.empty() && !program_available("sox")) {
         throw std::runtime_error("sox is needed to draw spectrograms");
     }
     const TempFolder dir = o.keep.empty() ? TempFolder() : TempFolder(o.keep);
@@ -608,7 +609,9 @@ int run(Launcher& launcher, const Options& o) {
     print_listening_summary(rows);
     print_tns_trials(tns);
     print_prediction_trials(prediction);
-    draw_worst_cases(o, rows);
+    if (!o.pictures.empty()) {
+        draw_worst_cases(o, rows);
+    }
     return 0;
 }
 
