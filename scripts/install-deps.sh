@@ -7,7 +7,7 @@ packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev googletest clang-format
     g++-mingw-w64-i686 g++-mingw-w64-x86-64-posix mingw-w64-tools
     wine wine32:i386 wine64 xvfb xauth fonts-wine imagemagick
-    ffmpeg faad sox zip unzip
+    ffmpeg faad sox zip unzip atomicparsley mediainfo
 )
 
 # Wine's 32-bit half comes from the i386 architecture.

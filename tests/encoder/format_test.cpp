@@ -1,6 +1,7 @@
 // The encoder's file formats in-process: MP4 files past 4 GiB (sizes, offsets and times
 // grow to 64 bits), the WAV reader on unusual and damaged files, and where each WAV
 // speaker goes.
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 #include <vector>
@@ -48,16 +49,14 @@ std::uint64_t find_box(const std::vector<std::uint8_t>& b, const std::string& pa
     return 0;
 }
 
-// Keeps the start of the file and what comes after a marked position; counts the rest.
+// Keeps the first `kept` bytes of the file; counts the rest.
 class SparseFile : public ByteSink {
 public:
+    explicit SparseFile(std::size_t kept) : head(kept) {}
     void write(const void* data, std::size_t bytes) override {
         const auto* p = static_cast<const std::uint8_t*>(data);
         for (std::size_t i = 0; i < bytes && size + i < head.size(); ++i) {
             head[size + i] = p[i];
-        }
-        if (keep_tail) {
-            tail.insert(tail.end(), p, p + bytes);
         }
         size += bytes;
     }
@@ -65,36 +64,52 @@ public:
         ASSERT_LE(offset + bytes, head.size());
         std::memcpy(head.data() + offset, data, bytes);
     }
-    std::vector<std::uint8_t> head = std::vector<std::uint8_t>(64);
-    std::vector<std::uint8_t> tail;
+    std::vector<std::uint8_t> head;
     std::uint64_t size = 0;
-    bool keep_tail = false;
 };
+
+// The top-level boxes: type and offset, in file order.
+std::vector<std::pair<std::string, std::uint64_t>> top_level(const std::vector<std::uint8_t>& b,
+                                                             std::uint64_t file_size) {
+    std::vector<std::pair<std::string, std::uint64_t>> boxes;
+    for (std::uint64_t at = 0; at + 16 <= b.size() && at < file_size;) {
+        const std::uint64_t size = be(b, at, 4) == 1 ? be(b, at + 8, 8) : be(b, at, 4);
+        boxes.emplace_back(std::string(b.begin() + at + 4, b.begin() + at + 8), at);
+        if (size < 8) {
+            break;
+        }
+        at += size;
+    }
+    return boxes;
+}
+
+const std::vector<std::string> kIndexFirst = {"ftyp", "moov", "free", "free", "mdat"};
 
 TEST(Mp4File, PastFourGigabytesSizesOffsetsAndTimesGrowTo64Bits) {
     const std::uint64_t frames = (std::uint64_t{1} << 22) + 100;  // > 2^32 bytes and samples
     const std::vector<std::uint8_t> frame(1100, 0x21);
-    SparseFile file;
-    Mp4Writer mp4({Profile::kLowComplexity, 44100, 2}, file);
+    SparseFile file(std::size_t{20} << 20);  // the index: 4 bytes a frame, and a little
+    const std::uint64_t source = frames * 1024 - 1024 - 500;
+    Mp4Writer mp4({Profile::kLowComplexity, 44100, 2}, file, source);
     for (std::uint64_t i = 0; i < frames; ++i) {
         mp4.write_frame(frame.data(), frame.size(), 0x7FF);
     }
-    const std::uint64_t moov_at = file.size;
-    file.keep_tail = true;
-    const std::uint64_t source = frames * 1024 - 1024 - 500;
     mp4.finish(source);
-    // ftyp, then the 16 bytes reserved for mdat hold a 64-bit mdat header up to moov.
-    EXPECT_EQ(be(file.head, 0, 4), 28u);
-    EXPECT_EQ(be(file.head, 28, 8), 0x16D646174ull);  // size 1, "mdat"
-    EXPECT_EQ(28 + be(file.head, 36, 8), moov_at);
-    const std::vector<std::uint8_t>& b = file.tail;
-    EXPECT_EQ(moov_at + b.size(), file.size);
-    const std::uint64_t co64 = find_box(b, "moov/trak/mdia/minf/stbl/co64");
+    // The index first; the 16 bytes reserved for mdat hold a 64-bit header (size 1).
+    const auto boxes = top_level(file.head, file.size);
+    ASSERT_EQ(boxes.size(), 4u);
+    EXPECT_EQ(boxes[1], std::make_pair(std::string("moov"), std::uint64_t{28}));
+    const std::uint64_t mdat = boxes[3].second;
+    EXPECT_EQ(boxes[3].first, "mdat");
+    EXPECT_EQ(be(file.head, mdat, 4), 1u);
+    EXPECT_EQ(mdat + be(file.head, mdat + 8, 8), file.size);
+    const std::vector<std::uint8_t>& b = file.head;
+    const std::uint64_t co64 = find_box(b, "moov/trak/mdia/minf/stbl/co64", 0, mdat);
     ASSERT_NE(co64, 0u);
     const std::uint64_t chunks = (frames + 63) / 64;
     ASSERT_EQ(be(b, co64 + 4, 4), chunks);
-    EXPECT_EQ(be(b, co64 + 8, 8), 44u);
-    EXPECT_EQ(be(b, co64 + 8 + 8 * (chunks - 1), 8), 44 + (chunks - 1) * 64 * 1100);
+    EXPECT_EQ(be(b, co64 + 8, 8), mdat + 16);
+    EXPECT_EQ(be(b, co64 + 8 + 8 * (chunks - 1), 8), mdat + 16 + (chunks - 1) * 64 * 1100);
     // Version 1 boxes with 64-bit times: the movie, the track and its edit last as long as
     // the source, the media as long as priming and source.
     const struct {
@@ -105,13 +120,66 @@ TEST(Mp4File, PastFourGigabytesSizesOffsetsAndTimesGrowTo64Bits) {
                  {"moov/trak/edts/elst", 8, source},
                  {"moov/trak/mdia/mdhd", 24, source + 1024}};
     for (const auto& t : times) {
-        const std::uint64_t box = find_box(b, t.path);
+        const std::uint64_t box = find_box(b, t.path, 0, mdat);
         EXPECT_EQ(b[box], 1) << t.path;
         EXPECT_EQ(be(b, box + t.at, 8), t.value) << t.path;
     }
-    const std::uint64_t stts = find_box(b, "moov/trak/mdia/minf/stbl/stts");
+    const std::uint64_t stts = find_box(b, "moov/trak/mdia/minf/stbl/stts", 0, mdat);
     EXPECT_EQ(be(b, stts + 4, 4), 2u);
     EXPECT_EQ(be(b, stts + 16, 8), (std::uint64_t{1} << 32) | 524u);  // one frame of 524
+}
+
+// The index comes before the audio, its chunk offsets find the frames where they are, and
+// the edit list and the iTunSMPB text tell the same length: priming = the edit's media
+// time, length = its duration, padding = what the frames decode beyond them. A source that
+// gives less than it announced leaves the rest of the index's room free.
+TEST(Mp4File, TheIndexComesFirstAndTellsTheExactLengthTwice) {
+    SparseFile file(1 << 16);
+    const std::uint64_t source = 70 * 1024 + 300;  // two chunks, the last frame cut short
+    Tags tags;
+    tags.title = "Title";
+    Mp4Writer mp4({Profile::kLowComplexity, 44100, 1}, file, source + 5000, tags);
+    std::vector<std::uint8_t> frame(100);
+    for (int i = 0; i < 72; ++i) {
+        std::fill(frame.begin(), frame.end(), static_cast<std::uint8_t>(i));
+        mp4.write_frame(frame.data(), frame.size(), 0x7FF);
+    }
+    mp4.finish(source);
+    const std::vector<std::uint8_t>& b = file.head;
+    std::vector<std::string> order;
+    for (const auto& box : top_level(b, file.size)) {
+        order.push_back(box.first);
+    }
+    ASSERT_EQ(order, kIndexFirst);
+    const std::uint64_t mdat = top_level(b, file.size)[4].second;
+    EXPECT_EQ(mdat + 8 + 72 * 100, file.size);
+    const std::uint64_t stco = find_box(b, "moov/trak/mdia/minf/stbl/stco");
+    ASSERT_EQ(be(b, stco + 4, 4), 2u);
+    EXPECT_EQ(b[be(b, stco + 8, 4)], 0);    // the first frame
+    EXPECT_EQ(b[be(b, stco + 12, 4)], 64);  // the 65th, first of the second chunk
+    const std::uint64_t elst = find_box(b, "moov/trak/edts/elst");
+    const std::uint64_t duration = be(b, elst + 8, 4);
+    const std::uint64_t media_time = be(b, elst + 12, 4);
+    EXPECT_EQ(duration, source);
+    EXPECT_EQ(media_time, 1024u);
+    const std::uint64_t stts = find_box(b, "moov/trak/mdia/minf/stbl/stts");
+    EXPECT_EQ(be(b, stts + 8, 4) * be(b, stts + 12, 4) + be(b, stts + 20, 4), 1024 + source);
+    const std::uint64_t meta = find_box(b, "moov/udta/meta");  // a full box: 4 more bytes
+    const std::uint64_t ilst = find_box(b, "ilst", meta + 4, meta - 8 + be(b, meta - 8, 4));
+    ASSERT_NE(ilst, 0u);
+    const std::string text(b.begin() + static_cast<std::ptrdiff_t>(ilst),
+                           b.begin() + static_cast<std::ptrdiff_t>(mdat));
+    EXPECT_NE(text.find("Title"), std::string::npos);
+    unsigned priming = 0, padding = 0;
+    unsigned long long length = 0;
+    const std::size_t at = text.find("iTunSMPB");
+    ASSERT_NE(at, std::string::npos);
+    ASSERT_EQ(std::sscanf(text.c_str() + at + 8 + 16, " 00000000 %8X %8X %16llX", &priming,
+                          &padding, &length),
+              3);
+    EXPECT_EQ(priming, media_time);
+    EXPECT_EQ(length, duration);
+    EXPECT_EQ(priming + length + padding, 72u * 1024);
 }
 
 TEST(WavReader, ReadsUnusualLayoutsAndRefusesWhatItCannotRead) {

@@ -374,6 +374,85 @@ TEST_F(Stream, Mp4FilesPlayTheSourcesExactLengthAtTheRequestedRate) {
     }
 }
 
+// A WAV file's tags (a LIST/INFO chunk after the audio, one text in code page 1252, one in
+// UTF-8) reach the MP4 file as the players' tags, read back by three independent readers,
+// which also find the index before the audio; the ADTS stream of the same file is the
+// untagged file's. Damaged or oversized tags are told and left out, never a failure.
+TEST_F(Stream, Mp4FilesCarryTheWavsTagsToEveryReader) {
+    const wav::Bytes pcm = wav::pcm(std::vector<Signal>{material(30000, 44100, 1)}, 16);
+    const auto item = [](const char* id, const std::string& text) {
+        return wav::chunk(id, wav::Bytes(text.begin(), text.end() + 1));  // with its zero
+    };
+    wav::Bytes items = {'I', 'N', 'F', 'O'};
+    for (const auto& [id, text] : {std::pair{"INAM", std::string("Caf\xE9 du Monde")},
+                                   {"IART", "S\xC3\xB8ren"},
+                                   {"IPRD", "Night Album"},
+                                   {"ICRD", "2019-05-04"},
+                                   {"IGNR", "Jazz"},
+                                   {"ICMT", "Recorded live"},
+                                   {"ITRK", "3/12"}}) {
+        wav::append(items, item(id, text));
+    }
+    const auto wav_file = [&](const std::string& name, const wav::Bytes& before,
+                              const wav::Bytes& after) {
+        wav::Bytes chunks = wav::chunk("fmt ", wav::format_data({1, 1, 44100, 16}));
+        wav::append(chunks, before);
+        wav::append(chunks, wav::chunk("data", pcm));
+        wav::append(chunks, after);
+        EXPECT_TRUE(wav::write_file(dir_.file(name), wav::riff("WAVE", chunks)));
+        return dir_.file(name);
+    };
+    const std::string tagged = wav_file("tagged.wav", {}, wav::chunk("LIST", items));
+    const std::string out = dir_.file("tagged.m4a");
+    bench::ChildRun run = mp4({"-nh", tagged, "-o", out});
+    ASSERT_EQ(run.exit_code, 0);
+    EXPECT_EQ(run.err, "");
+    const std::string title = "Caf\xC3\xA9 du Monde";
+    auto probe = ffprobe(out, "format_tags");
+    EXPECT_EQ(probe["TAG:title"], title);
+    EXPECT_EQ(probe["TAG:artist"], "S\xC3\xB8ren");
+    EXPECT_EQ(probe["TAG:album"] + "|" + probe["TAG:date"] + "|" + probe["TAG:genre"] + "|" +
+                  probe["TAG:comment"] + "|" + probe["TAG:track"],
+              "Night Album|2019-05-04|Jazz|Recorded live|3/12");
+    EXPECT_NE(probe["TAG:encoder"].find(" mp4 "), std::string::npos);
+    const std::string atoms = bench::run_child({"AtomicParsley", out, "-t"}, true).out;
+    for (const std::string& line :
+         {"Atom \"\xC2\xA9nam\" contains: " + title, std::string("Atom \"trkn\" contains: 3 of 12"),
+          std::string("Atom \"\xC2\xA9gen\" contains: Jazz"),
+          std::string("[com.apple.iTunes;iTunSMPB] contains:  00000000 00000400")}) {
+        EXPECT_NE(atoms.find(line), std::string::npos) << line << "\n" << atoms;
+    }
+    const auto info = mediainfo(out);
+    EXPECT_EQ(info.at("Track name"), title);
+    EXPECT_EQ(info.at("Performer"), "S\xC3\xB8ren");
+    EXPECT_EQ(info.at("Track name/Position"), "3");
+    EXPECT_EQ(info.at("IsStreamable"), "Yes");  // the index before the audio
+    ASSERT_EQ(mp4({"-nh", tagged, "-o", dir_.file("tagged.aac")}).exit_code, 0);
+    ASSERT_EQ(mp4({"-nh", wav_file("plain.wav", {}, {}), "-o", dir_.file("plain.aac")}).exit_code,
+              0);
+    EXPECT_EQ(wav::read_file(dir_.file("tagged.aac")), wav::read_file(dir_.file("plain.aac")));
+
+    // An item that runs past its list, after a good one; a list too large to be tags.
+    wav::Bytes damaged = {'I', 'N', 'F', 'O'};
+    wav::append(damaged, item("INAM", "Kept"));
+    wav::append(damaged, wav::chunk("IART", wav::Bytes(8, 'x'), 4000));
+    wav::Bytes huge = {'I', 'N', 'F', 'O'};
+    wav::append(huge, item("ICMT", std::string(2 << 20, 'y')));
+    run = mp4({"-nh", wav_file("bad.wav", wav::chunk("LIST", huge), wav::chunk("LIST", damaged)),
+               "-o", dir_.file("bad.m4a")});
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(
+        run.err,
+        "mp4: warning: bad.wav: its tags (a LIST/INFO chunk of 2097166 bytes) are too large "
+        "to be tags; they were left out\n"
+        "mp4: warning: bad.wav: its tags (LIST/INFO chunk) are damaged; only those before the "
+        "damage were kept\n");
+    probe = ffprobe(dir_.file("bad.m4a"), "format_tags:stream=duration_ts");
+    EXPECT_EQ(probe["TAG:title"], "Kept");
+    EXPECT_EQ(probe.count("TAG:comment") + probe.count("TAG:artist"), 0u);
+    EXPECT_EQ(probe["duration_ts"], "30000");
+}
+
 TEST_F(Stream, TheBitRateIsHeldInConstantModeAndNeverExceededInVariableMode) {
     const std::string wav = dir_.file("ten_seconds.wav");
     ASSERT_TRUE(wav::write_file(

@@ -148,7 +148,9 @@ std::map<std::string, std::string> fields(const std::string& text, char separato
         const std::size_t at = line.find(separator);
         if (at != std::string::npos) {
             const std::size_t value = line.find_first_not_of("\t ", at + 1);
-            found[line.substr(0, at)] = value == std::string::npos ? "" : line.substr(value);
+            const std::size_t key_end = line.find_last_not_of("\t ", at == 0 ? 0 : at - 1);
+            const std::string key = key_end == std::string::npos ? "" : line.substr(0, key_end + 1);
+            found[key] = value == std::string::npos ? "" : line.substr(value);
         }
     }
     return found;
@@ -163,6 +165,10 @@ std::map<std::string, std::string> ffprobe(const std::string& file, const std::s
                          true)
             .out,
         '=');
+}
+
+std::map<std::string, std::string> mediainfo(const std::string& file) {
+    return fields(bench::run_child({"mediainfo", "--Full", file}, true).out, ':');
 }
 
 std::map<std::string, std::string> faad_info(const std::string& file) {

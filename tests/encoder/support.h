@@ -76,6 +76,8 @@ Decoded decode_with_faad(const std::string& file, const std::string& scratch_wav
 std::map<std::string, std::string> ffprobe(const std::string& file, const std::string& entries);
 // What faad reads from an MP4 file's header ("Average bitrate", "Total samples", ...).
 std::map<std::string, std::string> faad_info(const std::string& file);
+// What mediainfo reports of a file (--Full), by field name ("Track name", "IsStreamable").
+std::map<std::string, std::string> mediainfo(const std::string& file);
 
 // Largest difference between two decodings over `count` samples after their delays.
 double max_difference(const std::vector<float>& a, int delay_a, const std::vector<float>& b,

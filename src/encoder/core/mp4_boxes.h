@@ -90,10 +90,11 @@ private:
     std::vector<std::size_t> open_;  // starts of the boxes and descriptors not yet closed
 };
 
-// Streams a table of 32- or 64-bit values through a small buffer; flush() after the last.
+// Writes a table of 32- or 64-bit values from `at` on through a small buffer; flush()
+// after the last.
 class TableWriter {
 public:
-    explicit TableWriter(ByteSink& out) : out_(out) {}
+    TableWriter(ByteSink& out, std::uint64_t at) : out_(out), at_(at) {}
     void put(std::uint64_t v, int bytes) {
         for (int i = bytes - 1; i >= 0; --i) {
             buffer_[used_++] = static_cast<std::uint8_t>(v >> (8 * i));
@@ -103,12 +104,14 @@ public:
         }
     }
     void flush() {
-        out_.write(buffer_, used_);
+        out_.write_at(at_, buffer_, used_);
+        at_ += used_;
         used_ = 0;
     }
 
 private:
     ByteSink& out_;
+    std::uint64_t at_;
     std::uint8_t buffer_[4096] = {};
     std::size_t used_ = 0;
 };

@@ -1,6 +1,8 @@
 #include "core/mp4_writer.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <string>
 #include <limits>
 #include <stdexcept>
 
@@ -19,6 +21,10 @@ constexpr std::uint32_t kObjectTypeAudio = 0x40;         // MPEG-4 audio
 constexpr std::uint32_t kStreamTypeAudio = 0x15;         // stream type 5, reserved bit 1
 constexpr std::uint32_t kSlPredefinedMp4 = 0x02;
 constexpr std::uint64_t kMdatHeaderRoom = 16;  // a 'free' box and an mdat header
+constexpr std::uint64_t kBoxHeader = 8;
+constexpr std::uint32_t kDataText = 1;    // 'data' box type: UTF-8 text
+constexpr std::uint32_t kDataBinary = 0;  // 'data' box type: as the item defines
+constexpr int kMaxTrackNumber = 0xFFFF;
 
 // The track's durations, in samples: both time scales are the sample rate, so the edit is
 // exact.
@@ -229,9 +235,127 @@ void write_sample_to_chunk(BoxBuffer& b, std::uint64_t frames) {
     b.close();
 }
 
+void write_text_item(BoxBuffer& b, const char* type, const std::string& text) {
+    if (text.empty()) {
+        return;
+    }
+    b.open(type);
+    b.open("data");
+    b.u32(kDataText);
+    b.u32(0);  // locale: any
+    for (const char c : text) {
+        b.u8(static_cast<std::uint8_t>(c));
+    }
+    b.close();
+    b.close();
+}
+
+// A free-form item ('----'): its owner ("com.apple.iTunes") and name, then its text.
+void write_named_item(BoxBuffer& b, const char* owner, const char* name, const std::string& text) {
+    b.open("----");
+    b.open_full("mean", 0, 0);
+    for (const char* c = owner; *c != 0; ++c) {
+        b.u8(static_cast<std::uint8_t>(*c));
+    }
+    b.close();
+    b.open_full("name", 0, 0);
+    for (const char* c = name; *c != 0; ++c) {
+        b.u8(static_cast<std::uint8_t>(*c));
+    }
+    b.close();
+    b.open("data");
+    b.u32(kDataText);
+    b.u32(0);
+    for (const char c : text) {
+        b.u8(static_cast<std::uint8_t>(c));
+    }
+    b.close();
+    b.close();
+}
+
+// Priming, padding (what the last frame decodes past the source) and the source's length,
+// in the fixed-width hexadecimal layout players parse.
+std::string gapless_text(std::uint64_t priming, std::uint64_t padding, std::uint64_t length) {
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  " 00000000 %08X %08X %016llX 00000000 00000000 00000000 00000000 00000000"
+                  " 00000000 00000000 00000000",
+                  static_cast<unsigned>(priming), static_cast<unsigned>(padding),
+                  static_cast<unsigned long long>(length));
+    return text;
+}
+
+// The tags and the gapless information, as the item list of an iTunes-style metadata box.
+void write_user_data(BoxBuffer& b, const Tags& tags, const std::string& gapless) {
+    b.open("udta");
+    b.open_full("meta", 0, 0);
+    b.open_full("hdlr", 0, 0);
+    b.u32(0);
+    b.fourcc("mdir");
+    b.fourcc("appl");
+    b.zeros(8);
+    b.u8(0);  // no name
+    b.close();
+    b.open("ilst");
+    write_text_item(b, "\xA9nam", tags.title);
+    write_text_item(b,
+                    "\xA9"
+                    "ART",
+                    tags.artist);
+    write_text_item(b,
+                    "\xA9"
+                    "alb",
+                    tags.album);
+    write_text_item(b,
+                    "\xA9"
+                    "day",
+                    tags.date);
+    write_text_item(b, "\xA9gen", tags.genre);
+    write_text_item(b,
+                    "\xA9"
+                    "cmt",
+                    tags.comment);
+    if (tags.track > 0) {
+        b.open("trkn");
+        b.open("data");
+        b.u32(kDataBinary);
+        b.u32(0);
+        b.u16(0);
+        b.u16(static_cast<std::uint32_t>(std::min(tags.track, kMaxTrackNumber)));
+        b.u16(static_cast<std::uint32_t>(std::clamp(tags.tracks, 0, kMaxTrackNumber)));
+        b.u16(0);
+        b.close();
+        b.close();
+    }
+    write_text_item(b, "\xA9too", tags.tool);
+    write_named_item(b, "com.apple.iTunes", "iTunSMPB", gapless);
+    b.close();  // ilst
+    b.close();  // meta
+    b.close();  // udta
+}
+
+std::uint64_t frames_for(std::uint64_t source_samples) {
+    return (source_samples + kFrameLength - 1) / kFrameLength + 1;
+}
+
+std::uint64_t table_bytes(std::uint64_t frames, bool co64) {
+    const std::uint64_t chunks =
+        (frames + Mp4Writer::kFramesPerChunk - 1) / Mp4Writer::kFramesPerChunk;
+    return 20 + 4 * frames + 16 + (co64 ? 8 : 4) * chunks;
+}
+
+void write_free_box(ByteSink& out, std::uint64_t at, std::uint64_t size) {
+    BoxBuffer b;
+    b.u32(static_cast<std::uint32_t>(size));
+    b.fourcc("free");
+    out.write_at(at, b.bytes().data(), b.bytes().size());
+}
+
 }  // namespace
 
-Mp4Writer::Mp4Writer(const StreamInfo& info, ByteSink& out) : info_(info), out_(out) {
+Mp4Writer::Mp4Writer(const StreamInfo& info, ByteSink& out, std::uint64_t max_source_samples,
+                     const Tags& tags)
+    : info_(info), out_(out), tags_(tags), max_frames_(frames_for(max_source_samples)) {
     audio_specific_config(info);  // throws for streams it cannot describe
     BoxBuffer head;
     head.open("ftyp");
@@ -241,14 +365,41 @@ Mp4Writer::Mp4Writer(const StreamInfo& info, ByteSink& out) : info_(info), out_(
     head.fourcc("mp42");
     head.fourcc("isom");
     head.close();
-    mdat_header_ = head.bytes().size();
+    moov_at_ = head.bytes().size();
+    // The index's room: the largest index this source can need, with chunk offsets of 64
+    // bits if the largest frames could carry the media past 4 GiB, and a 'free' box's
+    // header to spare.
+    const std::uint64_t largest_frame = static_cast<std::uint64_t>(kMaxBitsPerChannel / 8) *
+                                        static_cast<std::uint64_t>(info.channels);
+    const std::uint64_t index = moov_head(max_frames_, max_source_samples, 0).size();
+    const bool co64 = moov_at_ + index + 2 * table_bytes(max_frames_, true) + kMdatHeaderRoom +
+                          max_frames_ * largest_frame >
+                      kMax32;
+    moov_room_ = index + table_bytes(max_frames_, co64) + kBoxHeader;
+    if (moov_room_ > kMax32) {
+        throw std::length_error("the stream is too long for an MP4 file");
+    }
+    mdat_header_ = moov_at_ + moov_room_;
+    out_.write(head.bytes().data(), head.bytes().size());
+    // Until finish(), the room is one 'free' box.
+    BoxBuffer free_box;
+    free_box.u32(static_cast<std::uint32_t>(moov_room_));
+    free_box.fourcc("free");
+    out_.write(free_box.bytes().data(), free_box.bytes().size());
+    const std::vector<std::uint8_t> zeros(4096, 0);
+    for (std::uint64_t left = moov_room_ - kBoxHeader; left > 0;) {
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, zeros.size()));
+        out_.write(zeros.data(), n);
+        left -= n;
+    }
     // Room for a 64-bit mdat header: a small 'free' box and a 32-bit mdat header, which
     // finish() turns into one large header if the media outgrows 32-bit sizes.
-    head.u32(8);
-    head.fourcc("free");
-    head.u32(0);
-    head.fourcc("mdat");
-    out_.write(head.bytes().data(), head.bytes().size());
+    BoxBuffer mdat;
+    mdat.u32(8);
+    mdat.fourcc("free");
+    mdat.u32(0);
+    mdat.fourcc("mdat");
+    out_.write(mdat.bytes().data(), mdat.bytes().size());
 }
 
 std::vector<std::uint8_t> Mp4Writer::audio_specific_config(const StreamInfo& info) {
@@ -271,8 +422,8 @@ void Mp4Writer::write_frame(const std::uint8_t* data, std::size_t bytes, int) {
     if (finished_) {
         throw std::logic_error("write_frame() after finish()");
     }
-    if (frame_sizes_.size() >= kMax32 || bytes > kMax32) {
-        throw std::length_error("the stream is too long for an MP4 file");
+    if (frame_sizes_.size() >= max_frames_ || bytes > kMax32) {
+        throw std::length_error("more frames than the MP4 index has room for");
     }
     out_.write(data, bytes);
     frame_sizes_.push_back(static_cast<std::uint32_t>(bytes));
@@ -284,28 +435,7 @@ void Mp4Writer::finish(std::uint64_t source_samples) {
         return;
     }
     finished_ = true;
-    write_moov(source_samples);
-    const std::uint64_t mdat_size = 8 + payload_bytes_;
-    BoxBuffer header;
-    if (mdat_size <= kMax32) {
-        header.u32(static_cast<std::uint32_t>(mdat_size));
-        out_.write_at(mdat_header_ + 8, header.bytes().data(), header.bytes().size());
-    } else {
-        header.u32(1);  // the size follows as 64 bits
-        header.fourcc("mdat");
-        header.u64(mdat_size + 8);
-        out_.write_at(mdat_header_, header.bytes().data(), header.bytes().size());
-    }
-}
-
-void Mp4Writer::write_moov(std::uint64_t source_samples) {
     const std::uint64_t frames = frame_sizes_.size();
-    const std::uint64_t priming = static_cast<std::uint64_t>(info_.priming_samples);
-    const std::uint32_t rate = static_cast<std::uint32_t>(info_.sample_rate);
-    const Timing timing = timing_of(frames, priming, source_samples);
-
-    // The two per-frame tables (sizes, chunk offsets) close the box tree; they are
-    // streamed after it, and every enclosing box counts them in its size.
     const std::uint64_t chunks = (frames + kFramesPerChunk - 1) / kFramesPerChunk;
     const std::uint64_t data_start = mdat_header_ + kMdatHeaderRoom;
     std::uint64_t last_chunk_offset = data_start;
@@ -315,28 +445,13 @@ void Mp4Writer::write_moov(std::uint64_t source_samples) {
     const bool co64 = last_chunk_offset > kMax32;
     const std::uint64_t stsz_size = 20 + 4 * frames;
     const std::uint64_t stco_size = 16 + (co64 ? 8 : 4) * chunks;
-    const std::uint64_t tables = stsz_size + stco_size;
-
-    BoxBuffer b;
-    b.open("moov");
-    write_movie_header(b, rate, timing);
-    b.open("trak");
-    write_track_header(b, timing);
-    write_edit_list(b, priming, timing);
-    b.open("mdia");
-    write_media_header_and_handler(b, rate, timing);
-    b.open("minf");
-    write_media_information_headers(b);
-    b.open("stbl");
-    write_sample_description(b, info_, bit_rates_of(frame_sizes_, payload_bytes_, rate));
-    write_time_to_sample(b, frames, timing);
-    write_sample_to_chunk(b, frames);
-    for (int level = 0; level < 5; ++level) {  // stbl, minf, mdia, trak, moov
-        b.close(tables);
+    const std::vector<std::uint8_t> head = moov_head(frames, source_samples, stsz_size + stco_size);
+    const std::uint64_t moov_size = head.size() + stsz_size + stco_size;
+    if (moov_size + kBoxHeader > moov_room_) {
+        throw std::logic_error("the MP4 index outgrew its room");
     }
-    out_.write(b.bytes().data(), b.bytes().size());
-
-    TableWriter table(out_);
+    out_.write_at(moov_at_, head.data(), head.size());
+    TableWriter table(out_, moov_at_ + head.size());
     table.put(stsz_size, 4);
     table.put(0x7374737A, 4);  // 'stsz'
     table.put(0, 4);           // version, flags
@@ -357,6 +472,49 @@ void Mp4Writer::write_moov(std::uint64_t source_samples) {
         offset += frame_sizes_[i];
     }
     table.flush();
+    write_free_box(out_, moov_at_ + moov_size, moov_room_ - moov_size);
+
+    const std::uint64_t mdat_size = 8 + payload_bytes_;
+    BoxBuffer header;
+    if (mdat_size <= kMax32) {
+        header.u32(static_cast<std::uint32_t>(mdat_size));
+        out_.write_at(mdat_header_ + 8, header.bytes().data(), header.bytes().size());
+    } else {
+        header.u32(1);  // the size follows as 64 bits
+        header.fourcc("mdat");
+        header.u64(mdat_size + 8);
+        out_.write_at(mdat_header_, header.bytes().data(), header.bytes().size());
+    }
+}
+
+std::vector<std::uint8_t> Mp4Writer::moov_head(std::uint64_t frames, std::uint64_t source_samples,
+                                               std::uint64_t tables) const {
+    const std::uint64_t priming = static_cast<std::uint64_t>(info_.priming_samples);
+    const std::uint32_t rate = static_cast<std::uint32_t>(info_.sample_rate);
+    const Timing timing = timing_of(frames, priming, source_samples);
+    const std::uint64_t decoded = frames * kFrameLength;
+    const std::uint64_t padding =
+        decoded > priming + timing.playing ? decoded - priming - timing.playing : 0;
+
+    BoxBuffer b;
+    b.open("moov");
+    write_movie_header(b, rate, timing);
+    write_user_data(b, tags_, gapless_text(priming, padding, timing.playing));
+    b.open("trak");
+    write_track_header(b, timing);
+    write_edit_list(b, priming, timing);
+    b.open("mdia");
+    write_media_header_and_handler(b, rate, timing);
+    b.open("minf");
+    write_media_information_headers(b);
+    b.open("stbl");
+    write_sample_description(b, info_, bit_rates_of(frame_sizes_, payload_bytes_, rate));
+    write_time_to_sample(b, frames, timing);
+    write_sample_to_chunk(b, frames);
+    for (int level = 0; level < 5; ++level) {  // stbl, minf, mdia, trak, moov
+        b.close(tables);
+    }
+    return b.bytes();
 }
 
 }  // namespace brevix::aac

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/bands.h"
+#include "core/wav_tags.h"
 
 namespace brevix::aac {
 namespace {
@@ -13,6 +14,9 @@ constexpr std::uint16_t kFormatPcm = 0x0001;
 constexpr std::uint16_t kFormatFloat = 0x0003;
 constexpr std::uint16_t kFormatExtensible = 0xFFFE;
 constexpr int kMaxReadFrames = 4096;
+// Chunks looked at after the format and the audio (tags may follow the audio); a file of
+// tiny chunks cannot keep the reader walking.
+constexpr int kMaxChunksAfterAudio = 1000;
 constexpr const char* kFormatOverruns =
     "damaged WAV file (the format chunk claims more bytes than the file holds)";
 // Tail of the KSDATAFORMAT_SUBTYPE GUIDs; the first two bytes hold the format tag.
@@ -72,7 +76,8 @@ WavReader::WavReader(const std::string& path) : file_(path) {
     std::uint64_t data_offset = 0;
     std::uint64_t data_bytes = 0;
     std::uint64_t declared_bytes = 0;
-    while (!(have_format && have_data && !after_format) && position + 8 <= file_size) {
+    int chunks_after_audio = 0;
+    while (position + 8 <= file_size) {
         std::uint8_t chunk[8];
         if (!file_.seek(position) || file_.read(chunk, 8) != 8) {
             break;
@@ -81,6 +86,12 @@ WavReader::WavReader(const std::string& path) : file_(path) {
         // the next chunk: its fields would be read from that chunk's header.
         if (after_format && !is_chunk_name(chunk)) {
             fail("damaged WAV file (the format chunk is shorter than its declared size)");
+        }
+        // Past the format and the audio only tags are looked for, and whatever follows
+        // that is no chunk ends the walk.
+        if (have_format && have_data && !after_format &&
+            (!is_chunk_name(chunk) || ++chunks_after_audio > kMaxChunksAfterAudio)) {
+            break;
         }
         after_format = false;
         const std::uint32_t size = u32(chunk + 4);
@@ -106,6 +117,8 @@ WavReader::WavReader(const std::string& path) : file_(path) {
                 declared_bytes = format_.truncated ? size : data_bytes;
             }
             have_data = true;
+        } else if (std::memcmp(chunk, "LIST", 4) == 0) {
+            read_tags(body, size, file_size);
         }
         position = body + size + (size & 1u);
     }
@@ -123,6 +136,36 @@ WavReader::WavReader(const std::string& path) : file_(path) {
     }
     buffer_.resize(static_cast<std::size_t>(kMaxReadFrames) *
                    static_cast<std::size_t>(format_.block_align));
+}
+
+// A LIST chunk of type INFO: the file's tags.
+void WavReader::read_tags(std::uint64_t body, std::uint32_t size, std::uint64_t file_size) {
+    std::uint8_t type[4];
+    if (size < 4 || !file_.seek(body) || file_.read(type, 4) != 4 ||
+        std::memcmp(type, "INFO", 4) != 0) {
+        return;
+    }
+    const std::uint32_t items = size - 4;
+    if (items > kMaxInfoListBytes || tag_bytes_ + items > kMaxInfoListBytes) {
+        tag_problems_.push_back("its tags (a LIST/INFO chunk of " + std::to_string(size) +
+                                " bytes) are too large to be tags; they were left out");
+        return;
+    }
+    if (body + size > file_size) {
+        tag_problems_.push_back(
+            "its tags (LIST/INFO chunk) run past the end of the file; they were left out");
+        return;
+    }
+    tag_bytes_ += items;
+    std::vector<std::uint8_t> data(items);
+    if (file_.read(data.data(), items) != items) {
+        tag_problems_.push_back("its tags (LIST/INFO chunk) cannot be read; they were left out");
+        return;
+    }
+    if (!read_info_list(data.data(), data.size(), tags_)) {
+        tag_problems_.push_back(
+            "its tags (LIST/INFO chunk) are damaged; only those before the damage were kept");
+    }
 }
 
 void WavReader::parse_format(const std::uint8_t* data, std::uint32_t size) {

@@ -4,8 +4,8 @@
 // The chunk walk follows RIFF rules (32-bit little-endian sizes, data padded to even
 // length) and tolerates damaged files: a data chunk that claims more bytes than the file
 // holds is read up to the end of the file (and reported as truncated, with what it
-// claimed), a partial last sample frame is dropped. Everything else is refused with a
-// message naming the problem.
+// claimed), a partial last sample frame is dropped; damaged tags are left out. Everything
+// else is refused with a message naming the problem.
 // Samples come out as floats in 16-bit scale (+-32768) whatever the stored depth.
 #pragma once
 
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/input_file.h"
+#include "core/tags.h"
 
 namespace brevix::aac {
 
@@ -36,6 +37,11 @@ public:
     explicit WavReader(const std::string& path);
 
     const WavFormat& format() const { return format_; }
+    // The file's tags (its LIST/INFO chunks, before or after the audio), and what kept
+    // some from being read ("the tags (LIST/INFO chunk) are damaged; ..."): tags never
+    // make a file unreadable.
+    const Tags& tags() const { return tags_; }
+    const std::vector<std::string>& tag_problems() const { return tag_problems_; }
 
     // Reads up to `max_frames` (<= 4096) sample frames into `planar[channel]`. Returns the
     // frames read; 0 at the end.
@@ -47,11 +53,15 @@ public:
 
 private:
     void parse_format(const std::uint8_t* data, std::uint32_t size);
+    void read_tags(std::uint64_t body, std::uint32_t size, std::uint64_t file_size);
 
     InputFile file_;
     WavFormat format_;
     std::vector<std::uint8_t> buffer_;
     std::uint64_t frames_read_ = 0;
+    Tags tags_;
+    std::vector<std::string> tag_problems_;
+    std::uint64_t tag_bytes_ = 0;
 };
 
 }  // namespace brevix::aac

@@ -13,6 +13,8 @@
 #include "core/wav_reader.h"
 #include "program/output_file.h"
 #include "program/platform.h"
+#include "res/product.h"
+#include "brevix_version.h"
 
 namespace brevix::mp4 {
 namespace {
@@ -59,7 +61,12 @@ void encode(const Options& options, ProgressReporter& progress) {
     OutputFile output(options.output, mp4, options.input);
     std::unique_ptr<aac::ContainerWriter> container;
     if (mp4) {
-        container = std::make_unique<aac::Mp4Writer>(info, output);
+        aac::Tags tags = reader.tags();
+        tags.tool = BREVIX_PRODUCT_NAME " mp4 " BREVIX_VERSION_TEXT;
+        for (const std::string& problem : reader.tag_problems()) {
+            progress.note(file_name_of(options.input) + ": " + problem);
+        }
+        container = std::make_unique<aac::Mp4Writer>(info, output, format.frames, tags);
     } else {
         container = std::make_unique<aac::AdtsWriter>(info, output);
     }

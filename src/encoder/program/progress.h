@@ -16,6 +16,9 @@ public:
     // Something the person should know about a job that still succeeds ("in.wav is
     // truncated: ..."); shown at the end.
     virtual void warn(const std::string& message) = 0;
+    // Something the person should know that does not concern the audio ("song.wav: its
+    // tags ... were left out"); told at once, the job goes on.
+    virtual void note(const std::string& message) = 0;
     // The output file is complete.
     virtual void done() = 0;
     // The job failed; `message` names the problem.

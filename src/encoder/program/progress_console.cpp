@@ -37,6 +37,11 @@ public:
         write_console_text("mp4: warning: " + message + "; what is there was encoded\n");
     }
 
+    void note(const std::string& message) override {
+        end_line();
+        write_console_text("mp4: warning: " + message + "\n");
+    }
+
     void done() override { end_line(); }
 
     void fail(const std::string& message) override {

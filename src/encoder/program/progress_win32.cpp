@@ -53,6 +53,13 @@ public:
         warning_ = message;
     }
 
+    void note(const std::string& message) override {
+        write_console_text("mp4: warning: " + message + "\n");
+        if (warning_.empty()) {
+            warning_ = message;
+        }
+    }
+
     void done() override {
         if (!alive()) {
             return;
