@@ -57,6 +57,13 @@ constexpr float kIntensityBits = 3.0f;  // a position's difference code
 // Each channel at least this much of a band's energy for intensity stereo.
 constexpr float kIntensityMinShare = 1e-3f;
 
+// The threshold of mid and side when a band is coded as mid/side: the noise of both lands
+// in each output channel, so each must stay below t_l t_r / (t_l + t_r), at which it costs
+// as much as left and right at their own thresholds.
+float mid_side_threshold(float t_l, float t_r) {
+    return t_l * t_r / std::max(t_l + t_r, 1e-30f);
+}
+
 // Lowest cost (distortion plus lambda times bits) of coding a band of `energy` over `lines`
 // lines against `threshold` with `weight`, by the same estimate of the bits as
 // optimum_noise(): the rate loop's trade-off, estimated.
@@ -157,13 +164,13 @@ Encoder::Encoder(const EncoderConfig& config, int container_bits_per_frame)
     // The LFE channel's few lines cost next to nothing: the rate is shared by the others.
     const bool has_lfe = layout_.elements[layout_.count - 1].id == ElementId::kLfe;
     const int full_band_channels = config.channels - (has_lfe ? 1 : 0);
-    bandwidth_hz_ =
+    const int bandwidth_hz =
         config.bandwidth_hz > 0
             ? std::min(config.bandwidth_hz, config.sample_rate / 2)
             : default_bandwidth(config.bit_rate / full_band_channels, config.sample_rate);
-    const int long_lines = static_cast<int>(static_cast<std::int64_t>(bandwidth_hz_) * 2 *
+    const int long_lines = static_cast<int>(static_cast<std::int64_t>(bandwidth_hz) * 2 *
                                             kFrameLength / config.sample_rate);
-    const int short_lines = static_cast<int>(static_cast<std::int64_t>(bandwidth_hz_) * 2 *
+    const int short_lines = static_cast<int>(static_cast<std::int64_t>(bandwidth_hz) * 2 *
                                              kShortLength / config.sample_rate);
     long_max_sfb_ = bands_below(long_bands(config.sample_rate), long_lines);
     short_max_sfb_ = bands_below(short_bands(config.sample_rate), short_lines);
@@ -392,7 +399,7 @@ bool Encoder::choose_intensity(Ics& left, Ics& right, int band, float correlatio
         std::max(0.0f, 2.0f * e_r - 2.0f * std::sqrt(e_r) * (e_r + sign * correlation) / root);
     const float e_mid = 0.25f * (e_l + e_r + 2.0f * correlation);
     const float e_side = 0.25f * (e_l + e_r - 2.0f * correlation);
-    const float t_ms = t_l * t_r / std::max(t_l + t_r, 1e-30f);
+    const float t_ms = mid_side_threshold(t_l, t_r);
     const float lr =
         coding_cost(e_l, t_l, w, lines, lambda) + coding_cost(e_r, t_r, w, lines, lambda);
     const float ms =
@@ -486,7 +493,7 @@ void Encoder::decide_stereo(Ics& left, Ics& right, StereoMask& mask) {
             }
             const float t_l = left.threshold[i];
             const float t_r = right.threshold[i];
-            const float t_mid = t_l * t_r / std::max(t_l + t_r, 1e-30f);
+            const float t_mid = mid_side_threshold(t_l, t_r);
             const float t_side = t_mid;
             const float pe_lr = band_entropy(left.energy[i], left.threshold[i], width) +
                                 band_entropy(right.energy[i], right.threshold[i], width);
@@ -631,43 +638,42 @@ bool Encoder::predicts(const ChannelElement& element) const {
            element.id != ElementId::kLfe;
 }
 
+// The element's channels' spectra and predictors; returns how many channels share their
+// predictor data: a pair's two only when they share their windows.
+int Encoder::element_predictors(const ChannelElement& element, Ics** ics, Predictors** predictors) {
+    for (int c = 0; c < element.channels(); ++c) {
+        Channel& ch = *channels_[static_cast<std::size_t>(element.first + c)];
+        ics[c] = &ch.ics;
+        predictors[c] = &ch.predictors;
+    }
+    const bool split = element.id == ElementId::kCpe && !stereo_masks_[element.tag].common_window;
+    return split ? 1 : element.channels();
+}
+
 // Main profile: predicts the element's long-window spectra and codes the bands that gain
 // as residuals (before the M/S decision, which then sees the residuals).
 void Encoder::predict_element(const ChannelElement& element) {
     Ics* ics[2];
     Predictors* predictors[2];
+    const int together = element_predictors(element, ics, predictors);
     for (int c = 0; c < element.channels(); ++c) {
-        Channel& ch = *channels_[static_cast<std::size_t>(element.first + c)];
-        ics[c] = &ch.ics;
-        predictors[c] = &ch.predictors;
-        if (!ch.ics.is_short()) {
-            ch.predictors.predict();
+        if (!ics[c]->is_short()) {
+            predictors[c]->predict();
         }
     }
-    // A pair's channels share their predictor data only when they share their windows.
-    if (element.id == ElementId::kCpe && !stereo_masks_[element.tag].common_window) {
-        choose_prediction(ics, predictors, 1);
-        choose_prediction(ics + 1, predictors + 1, 1);
-    } else {
-        choose_prediction(ics, predictors, element.channels());
+    for (int c = 0; c < element.channels(); c += together) {
+        choose_prediction(ics + c, predictors + c, together);
     }
 }
 
 // Main profile: runs the predictors on the frame as a decoder rebuilds it.
 void Encoder::update_predictors(const ChannelElement& element) {
-    const Ics* ics[2];
+    Ics* ics[2];
     Predictors* predictors[2];
-    for (int c = 0; c < element.channels(); ++c) {
-        Channel& ch = *channels_[static_cast<std::size_t>(element.first + c)];
-        ics[c] = &ch.ics;
-        predictors[c] = &ch.predictors;
-    }
-    if (element.id == ElementId::kCpe && !stereo_masks_[element.tag].common_window) {
-        update_prediction(ics, predictors, 1, nullptr);
-        update_prediction(ics + 1, predictors + 1, 1, nullptr);
-    } else {
-        update_prediction(ics, predictors, element.channels(),
-                          element.id == ElementId::kCpe ? &stereo_masks_[element.tag] : nullptr);
+    const int together = element_predictors(element, ics, predictors);
+    const StereoMask* mask = together == 2 ? &stereo_masks_[element.tag] : nullptr;
+    for (int c = 0; c < element.channels(); c += together) {
+        update_prediction(ics + c, predictors + c, together, mask);
     }
 }
 

@@ -82,8 +82,6 @@ public:
     void finish(FrameSink& sink);
 
     const EncoderConfig& config() const { return config_; }
-    int bandwidth_hz() const { return bandwidth_hz_; }
-    std::int64_t frames_written() const { return frames_written_; }
 
     // Largest raw data block in bytes for `channels` channels.
     static std::size_t max_frame_bytes(int channels);
@@ -102,6 +100,7 @@ private:
     bool predicts(const ChannelElement& element) const;
     void predict_element(const ChannelElement& element);
     void update_predictors(const ChannelElement& element);
+    int element_predictors(const ChannelElement& element, Ics** ics, Predictors** predictors);
     int prepare_element(const ChannelElement& element);  // returns its fixed bits
     void write_element(BitWriter& out, const ChannelElement& element);
     void decide_stereo(Ics& left, Ics& right, StereoMask& mask);
@@ -111,7 +110,6 @@ private:
 
     EncoderConfig config_;
     int container_bits_;
-    int bandwidth_hz_ = 0;
     int long_max_sfb_ = 0;
     int short_max_sfb_ = 0;
     int lfe_max_sfb_ = 0;

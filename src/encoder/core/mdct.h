@@ -28,8 +28,6 @@ public:
     // (still to be windowed and overlap-added). Used by tests and analysis.
     void inverse(const float* input, float* output);
 
-    int block_length() const { return 2 * half_; }
-
 private:
     // DCT-IV of half_ values in `v` (in place), times `scale`.
     void dct4(float* v, float scale);

@@ -238,9 +238,8 @@ void PsychoModel::short_energies(const float* power, float scale, float* energy)
     }
 }
 
-float PsychoModel::short_thresholds(const float* energy, const float* tonal,
-                                    float* threshold) const {
-    float pe = 0.0f;
+void PsychoModel::short_thresholds(const float* energy, const float* tonal,
+                                   float* threshold) const {
     for (int w = 0; w < kNumShortWindows; ++w) {
         const float* e = energy + w * kMaxShortBands;
         float* t = threshold + w * kMaxShortBands;
@@ -251,11 +250,7 @@ float PsychoModel::short_thresholds(const float* energy, const float* tonal,
                 t[b] = std::max(t[b], kForwardMasking * before[b]);
             }
         }
-        for (int b = 0; b < short_.count; ++b) {
-            pe += band_entropy(e[b], t[b], short_.width(b));
-        }
     }
-    return pe;
 }
 
 // As for long windows, the short windows' energies come from MDCT and MDST: from the MDCT
@@ -347,12 +342,11 @@ void PsychoModel::look_ahead(const float* span) {
     analyze(span + kFrameLength, analyses_[next_]);
 }
 
-float PsychoModel::analyze_long(const float* spectrum, float* energy, float* threshold,
-                                float* weight) {
+void PsychoModel::analyze_long(const float* spectrum, float* energy, float* threshold,
+                               float* weight) {
     const Analysis& previous = analyses_[previous_];
     const Analysis& current = analyses_[current_];
     const Analysis& next = analyses_[next_];
-    float pe = 0.0f;
     for (int b = 0; b < long_.count; ++b) {
         float e = 0.0f;
         for (int k = long_.offsets[b]; k < long_.offsets[b + 1]; ++k) {
@@ -362,13 +356,11 @@ float PsychoModel::analyze_long(const float* spectrum, float* energy, float* thr
         const float limit = std::min(kPreEchoRise * previous.mask[b], kPostEchoRise * next.mask[b]);
         threshold[b] = std::max(std::min(current.mask[b], limit), long_params_.ath[b]);
         weight[b] = long_params_.width[b];
-        pe += band_entropy(energy[b], threshold[b], long_.width(b));
     }
-    return pe;
 }
 
-float PsychoModel::analyze_short(const float* spectrum, float* energy, float* threshold,
-                                 float* weight) {
+void PsychoModel::analyze_short(const float* spectrum, float* energy, float* threshold,
+                                float* weight) {
     float* const tonal = short_tonality_;
     tonality(short_, analyses_[current_].power, kFrameLength, kFrameLength / kShortLength, tonal);
     for (int b = 0; b < short_.count; ++b) {
@@ -378,7 +370,7 @@ float PsychoModel::analyze_short(const float* spectrum, float* energy, float* th
         short_power_[k] = spectrum[k] * spectrum[k];
     }
     short_energies(short_power_, 1.0f, energy);
-    const float pe = short_thresholds(energy, tonal, threshold);
+    short_thresholds(energy, tonal, threshold);
     // Noise in the loudest windows is still heard against the frame as a whole: no window's
     // threshold exceeds the frame's mean. (Otherwise an attack's own window would get
     // eight times the noise the frame's masking allows.)
@@ -391,7 +383,6 @@ float PsychoModel::analyze_short(const float* spectrum, float* energy, float* th
             threshold[w * kMaxShortBands + b] = std::min(threshold[w * kMaxShortBands + b], mean);
         }
     }
-    return pe;
 }
 
 }  // namespace brevix::aac

@@ -57,13 +57,12 @@ public:
     bool wants_short_next() const { return analyses_[next_].wants_short; }
 
     // Long window with MDCT `spectrum`. Fills energy, threshold and weight of every long
-    // band; returns the frame's perceptual entropy (an estimate of the bits it deserves).
-    float analyze_long(const float* spectrum, float* energy, float* threshold, float* weight);
+    // band.
+    void analyze_long(const float* spectrum, float* energy, float* threshold, float* weight);
 
     // Eight short windows: `spectrum` holds 8 x 128 lines, window after window. Fills
     // energy/threshold as [window * kMaxShortBands + band] and weight per short band.
-    // Returns perceptual entropy.
-    float analyze_short(const float* spectrum, float* energy, float* threshold, float* weight);
+    void analyze_short(const float* spectrum, float* energy, float* threshold, float* weight);
 
     // Tonality 0..1 (noise-like .. a line spectrum) of the bands of the last
     // analyze_long() / analyze_short() call.
@@ -76,7 +75,6 @@ public:
     const float* short_tonality() const { return short_tonality_; }
 
     const BandLayout& long_layout() const { return long_; }
-    const BandLayout& short_layout() const { return short_; }
 
 private:
     struct BandParams {
@@ -115,7 +113,7 @@ private:
     void short_energies(const float* power, float scale, float* energy) const;
     // Thresholds of the eight windows of a short frame from their band energies; returns
     // their perceptual entropy.
-    float short_thresholds(const float* energy, const float* tonal, float* threshold) const;
+    void short_thresholds(const float* energy, const float* tonal, float* threshold) const;
 
     BandLayout long_;
     BandLayout short_;

@@ -55,6 +55,17 @@ int quantize(double k) {
     return static_cast<int>(std::clamp<long>(index, kMinIndex, kMaxIndex));
 }
 
+// One step of the step-up recursion: the order-`m` filter 1 + a1 z^-1 + ... + am z^-m
+// from the order m - 1 one in `a` and the reflection coefficient `k`.
+void step_up(double* a, int m, double k) {
+    double next[kMaxTnsOrder + 1];
+    for (int i = 1; i < m; ++i) {
+        next[i] = a[i] + k * a[m - i];
+    }
+    std::copy(next + 1, next + m, a + 1);
+    a[m] = k;
+}
+
 // The reflection coefficient the decoder reads for `index`.
 double dequantize(int index) {
     return std::sin(index / (index >= 0 ? kScalePositive : kScaleNegative));
@@ -242,12 +253,7 @@ bool Tns::design(const Group& group, int window, int lines, const Limits& limits
         }
         const double k = -acc / error;
         reflection[m] = k;
-        double next[kMaxTnsOrder + 1];
-        for (int i = 1; i < m; ++i) {
-            next[i] = a[i] + k * a[m - i];
-        }
-        std::copy(next + 1, next + m, a + 1);
-        a[m] = k;
+        step_up(a, m, k);
         error *= 1.0 - k * k;
     }
     if (r[0] < kMinGain * error) {
@@ -275,13 +281,7 @@ bool Tns::design(const Group& group, int window, int lines, const Limits& limits
     // The decoder's filter: step-up recursion from the quantised coefficients.
     std::fill(a + 1, a + kMaxTnsOrder + 1, 0.0);
     for (int m = 1; m <= order; ++m) {
-        const double k = dequantize(filter.index[m - 1]);
-        double next[kMaxTnsOrder + 1];
-        for (int i = 1; i < m; ++i) {
-            next[i] = a[i] + k * a[m - i];
-        }
-        std::copy(next + 1, next + m, a + 1);
-        a[m] = k;
+        step_up(a, m, dequantize(filter.index[m - 1]));
     }
 
     // Noise power gain of the synthesis filter 1/A: energy of its impulse response.
