@@ -1,5 +1,6 @@
-// The one place that includes the Windows headers, with the settings the program uses:
-// 8-bit (ANSI) texts and the narrow API throughout.
+// The front end's one way to the Windows headers, with the settings it uses: 8-bit (ANSI)
+// texts and the narrow API throughout. (The file services of src/win32, which both
+// programs share, include them for their wide API.)
 #pragma once
 
 #ifndef NOMINMAX

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <limits>
 
+#include "common/file_position.h"
+
 namespace brevix::job {
 
 FileByteSource::FileByteSource(const std::string& path) : file_(std::fopen(path.c_str(), "rb")) {}
@@ -13,13 +15,7 @@ std::size_t FileByteSource::read_at(std::uint64_t offset, unsigned char* out, st
         offset > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
         return 0;
     }
-    // 64-bit positions on both platforms: a WAV file may be up to 4 GiB.
-#ifdef _WIN32
-    const bool moved = _fseeki64(file_.get(), static_cast<long long>(offset), SEEK_SET) == 0;
-#else
-    const bool moved = fseeko(file_.get(), static_cast<off_t>(offset), SEEK_SET) == 0;
-#endif
-    if (!moved) {
+    if (!seek_file(file_.get(), offset)) {
         return 0;
     }
     return std::fread(out, 1, count, file_.get());

@@ -2,20 +2,13 @@
 
 #include <cstring>
 
+#include "common/little_endian.h"
+
 namespace brevix::job {
 namespace {
 
 constexpr std::uint64_t kChunkHeaderSize = 8;   // identifier and data size
 constexpr std::uint32_t kFormatFieldsSize = 8;  // tag, channels, samples per second
-
-std::uint16_t read_le16(const unsigned char* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-std::uint32_t read_le32(const unsigned char* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
 
 bool has_id(const unsigned char* p, const char* id) {
     return std::memcmp(p, id, 4) == 0;

@@ -1,7 +1,8 @@
 #!/bin/sh
-# Decodes what the end-to-end run encoded with the real encoder (real_encoder_test.cpp)
-# with both reference decoders: each must accept the whole stream, and the decoded length
-# must be the source's plus the encoder's 1024-sample delay, padded to whole frames.
+# Decodes what the end-to-end run encoded with the real encoder (the RealEncoder tests of
+# encode_test.cpp) with both reference decoders: each must accept the whole stream, and the
+# decoded length must be the source's plus the encoder's 1024-sample delay, padded to whole
+# frames.
 #   check_real_encoder_output.sh FOLDER
 set -eu
 folder=$1

@@ -40,7 +40,7 @@ protected:
         const std::string out = dir_.file(name);
         EXPECT_TRUE(wav::write_file(wav, wav::file(channels, rate, bits, mask)));
         const bool constant_rate = std::count(switches.begin(), switches.end(), "-c") == 1;
-        // Substituted noise differs from decoder to decoder (pns_test.cpp checks it).
+        // Substituted noise differs from decoder to decoder (tools_test.cpp checks it).
         switches.insert(switches.begin(), {"-nh", "-no-pns"});
         switches.insert(switches.end(), {wav, "-o", out});
         const bench::ChildRun run = mp4(switches);

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "common/file_position.h"
+
 #ifdef _WIN32
 #include "win32/files.h"
 #else
@@ -11,26 +13,6 @@
 #endif
 
 namespace brevix::aac {
-namespace {
-
-std::int64_t tell64(std::FILE* f) {
-#ifdef _WIN32
-    return _ftelli64(f);
-#else
-    return ftello(f);
-#endif
-}
-
-}  // namespace
-
-bool seek_file(std::FILE* file, std::uint64_t offset, int whence) {
-#ifdef _WIN32
-    return _fseeki64(file, static_cast<long long>(offset), whence) == 0;
-#else
-    return fseeko(file, static_cast<off_t>(offset), whence) == 0;
-#endif
-}
-
 #ifdef _WIN32
 std::wstring widen(const std::string& text) {
     const std::vector<wchar_t> wide = win32::widen(text, CP_UTF8);
@@ -90,7 +72,7 @@ InputFile::InputFile(const std::string& path) {
         std::fclose(file_);
         throw std::runtime_error("cannot read '" + path + "' (not a regular file?)");
     }
-    const std::int64_t end = tell64(file_);
+    const std::int64_t end = tell_file(file_);
     size_ = end > 0 ? static_cast<std::uint64_t>(end) : 0;
     seek_file(file_, 0);
 }

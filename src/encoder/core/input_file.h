@@ -28,10 +28,6 @@ private:
     std::uint64_t size_ = 0;
 };
 
-// Moves the position of `file` to `offset` bytes from its start, or from its end with
-// SEEK_END (64-bit on every platform). False on failure.
-bool seek_file(std::FILE* file, std::uint64_t offset, int whence = SEEK_SET);
-
 #ifdef _WIN32
 // UTF-8 and UTF-16 text for the wide Windows API.
 std::wstring widen(const std::string& text);

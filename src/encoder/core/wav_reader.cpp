@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "common/little_endian.h"
 #include "core/bands.h"
 #include "core/wav_tags.h"
 
@@ -22,15 +23,6 @@ constexpr const char* kFormatOverruns =
 // Tail of the KSDATAFORMAT_SUBTYPE GUIDs; the first two bytes hold the format tag.
 constexpr std::uint8_t kGuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
                                         0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
-
-std::uint16_t u16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-std::uint32_t u32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
 
 // Chunk names are four printable ASCII characters.
 bool is_chunk_name(const std::uint8_t* p) {
@@ -94,7 +86,7 @@ WavReader::WavReader(const std::string& path) : file_(path) {
             break;
         }
         after_format = false;
-        const std::uint32_t size = u32(chunk + 4);
+        const std::uint32_t size = read_le32(chunk + 4);
         const std::uint64_t body = position + 8;
         if (std::memcmp(chunk, "fmt ", 4) == 0 && !have_format) {
             format_size = size < sizeof format ? size : sizeof format;
@@ -169,24 +161,24 @@ void WavReader::read_tags(std::uint64_t body, std::uint32_t size, std::uint64_t 
 }
 
 void WavReader::parse_format(const std::uint8_t* data, std::uint32_t size) {
-    std::uint16_t tag = u16(data);
-    const int channels = u16(data + 2);
-    const std::uint32_t rate = u32(data + 4);
-    const int block_align = u16(data + 12);
-    const int bits = u16(data + 14);
+    std::uint16_t tag = read_le16(data);
+    const int channels = read_le16(data + 2);
+    const std::uint32_t rate = read_le32(data + 4);
+    const int block_align = read_le16(data + 12);
+    const int bits = read_le16(data + 14);
     if (tag == kFormatExtensible) {
-        if (size < 40 || u16(data + 16) < 22) {
+        if (size < 40 || read_le16(data + 16) < 22) {
             fail("damaged WAV file (extensible format chunk is too short)");
         }
         if (std::memcmp(data + 26, kGuidTail, sizeof kGuidTail) != 0) {
             fail("unsupported WAV sample format (unknown extensible subformat)");
         }
-        tag = u16(data + 24);
-        const int valid_bits = u16(data + 18);
+        tag = read_le16(data + 24);
+        const int valid_bits = read_le16(data + 18);
         if (valid_bits > bits) {
             fail("damaged WAV file (more valid bits than bits per sample)");
         }
-        format_.channel_mask = u32(data + 20);
+        format_.channel_mask = read_le32(data + 20);
     }
     if (tag == kFormatFloat) {
         fail("floating-point WAV files are not supported (integer PCM only)");
@@ -199,7 +191,8 @@ void WavReader::parse_format(const std::uint8_t* data, std::uint32_t size) {
         fail("damaged WAV file (no channels)");
     }
     if (channels > kMaxChannels) {
-        fail(std::to_string(channels) + " channels are not supported");
+        fail(std::to_string(channels) + " channels are not supported (1 to " +
+             std::to_string(kMaxChannels) + ")");
     }
     if (!is_supported_sample_rate(static_cast<int>(rate < 1000000 ? rate : 0))) {
         fail("sampling rate " + std::to_string(rate) +
@@ -251,7 +244,7 @@ int WavReader::read(float* const* planar, int max_frames) {
         case 16:
             for (int i = 0; i < frames; ++i) {
                 for (int c = 0; c < channels; ++c, p += 2) {
-                    planar[c][i] = static_cast<float>(static_cast<std::int16_t>(u16(p)));
+                    planar[c][i] = static_cast<float>(static_cast<std::int16_t>(read_le16(p)));
                 }
             }
             break;
@@ -269,8 +262,8 @@ int WavReader::read(float* const* planar, int max_frames) {
         default:
             for (int i = 0; i < frames; ++i) {
                 for (int c = 0; c < channels; ++c, p += 4) {
-                    planar[c][i] =
-                        static_cast<float>(static_cast<std::int32_t>(u32(p))) * (1.0f / 65536.0f);
+                    planar[c][i] = static_cast<float>(static_cast<std::int32_t>(read_le32(p))) *
+                                   (1.0f / 65536.0f);
                 }
             }
             break;

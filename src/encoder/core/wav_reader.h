@@ -1,5 +1,5 @@
 // Streaming reader for RIFF WAVE files with integer PCM samples (8, 16, 24 or 32 bits,
-// plain or WAVE_FORMAT_EXTENSIBLE), 1 to 8 channels, 44100 or 48000 Hz.
+// plain or WAVE_FORMAT_EXTENSIBLE), 1 to 6 channels (kMaxChannels), 44100 or 48000 Hz.
 //
 // The chunk walk follows RIFF rules (32-bit little-endian sizes, data padded to even
 // length) and tolerates damaged files: a data chunk that claims more bytes than the file
@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "core/aac_types.h"
 #include "core/input_file.h"
 #include "core/tags.h"
 
@@ -31,8 +32,6 @@ struct WavFormat {
 
 class WavReader {
 public:
-    static constexpr int kMaxChannels = 8;  // the encoder decides which counts it codes
-
     // Opens and checks the file; throws std::runtime_error with a clear message.
     explicit WavReader(const std::string& path);
 

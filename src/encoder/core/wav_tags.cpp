@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "common/little_endian.h"
+
 namespace brevix::aac {
 namespace {
 
@@ -120,9 +122,7 @@ bool read_info_list(const std::uint8_t* data, std::size_t size, Tags& tags) {
                 return false;
             }
         }
-        const std::size_t length =
-            static_cast<std::size_t>(item[4]) | (static_cast<std::size_t>(item[5]) << 8) |
-            (static_cast<std::size_t>(item[6]) << 16) | (static_cast<std::size_t>(item[7]) << 24);
+        const std::size_t length = read_le32(item + 4);
         if (length > size - at - 8) {
             return false;
         }

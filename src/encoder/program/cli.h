@@ -50,7 +50,7 @@ std::string file_name_of(const std::string& path);
 
 std::string usage_text();
 
-// Default total bit rate for a channel count.
+// Default bit rate per channel: without -r, the total is this times the channel count.
 constexpr int kDefaultBitRatePerChannel = 64000;
 
 }  // namespace brevix::mp4

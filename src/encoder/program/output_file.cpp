@@ -4,7 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "core/input_file.h"
+#include "common/file_position.h"
 #include "program/platform.h"
 
 namespace brevix::mp4 {
@@ -85,7 +85,7 @@ OutputFile::OutputFile(const std::string& path, bool seekable, const std::string
             break;
     }
     file_ = opened.file;
-    if (direct && seekable && !aac::seek_file(file_, 0)) {
+    if (direct && seekable && !seek_file(file_, 0)) {
         std::fclose(file_);
         throw std::runtime_error("an MP4 file cannot be written to " + quoted +
                                  " (a pipe or device); give a name ending in .aac for an "
@@ -120,8 +120,8 @@ void OutputFile::write(const void* data, std::size_t bytes) {
 }
 
 void OutputFile::write_at(std::uint64_t offset, const void* data, std::size_t bytes) {
-    if (file_ == nullptr || !aac::seek_file(file_, offset) ||
-        std::fwrite(data, 1, bytes, file_) != bytes || !aac::seek_file(file_, 0, SEEK_END)) {
+    if (file_ == nullptr || !seek_file(file_, offset) ||
+        std::fwrite(data, 1, bytes, file_) != bytes || !seek_file(file_, 0, SEEK_END)) {
         fail_writing();
     }
 }
