@@ -51,7 +51,7 @@ constexpr float kIntensityMinCorrelation = 0.8f;
 // more than the waveforms.
 constexpr float kIntensityLoss = 0.25f;
 // Below this correlation of its samples a pair whose channels want different windows
-// gives each the windows it wants (see Encoder::choose_windows()).
+// gives each the windows it wants (see Encoder::analyze_element()).
 constexpr float kSplitWindowCorrelation = 0.5f;
 constexpr float kIntensityBits = 3.0f;  // a position's difference code
 // Each channel at least this much of a band's energy for intensity stereo.
@@ -179,9 +179,9 @@ Encoder::Encoder(const EncoderConfig& config, int container_bits_per_frame)
     // Above the rates where substitution pays, it still stands in for a band the rate
     // loop would leave empty: a band that comes and goes from frame to frame is heard.
     if (config.tools.pns) {
-        substitute_noise_ = config.bit_rate / full_band_channels <= kNoiseSubstitutionMaxRate
-                                ? kSubstituteFreely
-                                : kSubstituteForHoles;
+        noise_substitution_mode_ = config.bit_rate / full_band_channels <= kNoiseSubstitutionMaxRate
+                                       ? kSubstituteFreely
+                                       : kSubstituteForHoles;
     }
     intensity_ =
         config.tools.intensity && config.bit_rate / full_band_channels <= kIntensityMaxRate;
@@ -439,7 +439,7 @@ bool Encoder::choose_intensity(Ics& left, Ics& right, int band, float correlatio
 // Bands that may be substituted stay left/right unless the channels are very alike (see
 // kMidSideNoiseCorrelation); how alike they are is kept per band for the rate loop, which
 // joins noise bands by intensity in that proportion.
-void Encoder::decide_stereo(Ics& left, Ics& right, StereoMask& mask) {
+void Encoder::choose_mid_side_and_intensity(Ics& left, Ics& right, StereoMask& mask) {
     int used = 0;
     int total = 0;
     bool all_flags = true;
@@ -542,9 +542,10 @@ FrameBudget Encoder::frame_budget(int average_bits, int side_bits) const {
     return budget;
 }
 
-// Window decisions are made per element so that a pair shares one window. The LFE
-// channel always uses long windows.
-void Encoder::choose_windows(const ChannelElement& element) {
+// Analyses the element's channels and chooses their windows (per element, so that a pair
+// shares one window unless its channels want different ones; the LFE channel always uses
+// long windows), then filters their spectra (TNS) and sets their band layout.
+void Encoder::analyze_element(const ChannelElement& element) {
     const int first = element.first;
     const int count = element.channels();
     if (element.id == ElementId::kLfe) {
@@ -677,7 +678,9 @@ void Encoder::update_predictors(const ChannelElement& element) {
     }
 }
 
-int Encoder::prepare_element(const ChannelElement& element) {
+// A pair with a common window: which bands are coded as mid/side or by intensity. Returns
+// the element's side information bits that do not depend on the rate loop.
+int Encoder::choose_stereo_coding(const ChannelElement& element) {
     Ics& ics = channels_[static_cast<std::size_t>(element.first)]->ics;
     if (element.id != ElementId::kCpe) {
         return sce_fixed_bits(ics);  // LFE: same syntax
@@ -685,7 +688,7 @@ int Encoder::prepare_element(const ChannelElement& element) {
     StereoMask& mask = stereo_masks_[element.tag];
     Ics& right = channels_[static_cast<std::size_t>(element.first) + 1]->ics;
     if (mask.common_window) {
-        decide_stereo(ics, right, mask);
+        choose_mid_side_and_intensity(ics, right, mask);
     } else {
         mask.present = 0;
         std::fill(mask.used, mask.used + kMaxCodingBands, std::uint8_t{0});
@@ -715,14 +718,14 @@ void Encoder::encode_frame(FrameSink& sink) {
     const ChannelElement* const elements = layout_.elements;
     int fixed_bits = kEndBits;
     for (int e = 0; e < layout_.count; ++e) {
-        choose_windows(elements[e]);
+        analyze_element(elements[e]);
         if (predicts(elements[e])) {
             predict_element(elements[e]);
         }
         // After the prediction: bands it serves are never substituted.
         mark_bands(elements[e].first, elements[e].channels(),
-                   elements[e].id == ElementId::kLfe ? std::uint8_t{0} : substitute_noise_);
-        fixed_bits += prepare_element(elements[e]);
+                   elements[e].id == ElementId::kLfe ? std::uint8_t{0} : noise_substitution_mode_);
+        fixed_bits += choose_stereo_coding(elements[e]);
     }
 
     // Average bits for this frame, carrying the fraction so the long-run rate is exact.

@@ -92,7 +92,7 @@ private:
     void push_block(const float* const* planar, int count, FrameSink& sink);
     void encode_frame(FrameSink& sink);
     void analyze_channel(Channel& ch, WindowSequence sequence, WindowShape shape);
-    void choose_windows(const ChannelElement& element);
+    void analyze_element(const ChannelElement& element);
     void window_channels(int first, int count, WindowSequence sequence);
     float frame_correlation(int left) const;
     int short_grouping(int first, int count, int* lengths) const;
@@ -101,9 +101,9 @@ private:
     void predict_element(const ChannelElement& element);
     void update_predictors(const ChannelElement& element);
     int element_predictors(const ChannelElement& element, Ics** ics, Predictors** predictors);
-    int prepare_element(const ChannelElement& element);  // returns its fixed bits
+    int choose_stereo_coding(const ChannelElement& element);  // returns its fixed bits
     void write_element(BitWriter& out, const ChannelElement& element);
-    void decide_stereo(Ics& left, Ics& right, StereoMask& mask);
+    void choose_mid_side_and_intensity(Ics& left, Ics& right, StereoMask& mask);
     bool choose_intensity(Ics& left, Ics& right, int band, float correlation);
     void mark_bands(int first, int count, std::uint8_t substitute);
     FrameBudget frame_budget(int average_bits, int side_bits) const;
@@ -113,7 +113,7 @@ private:
     int long_max_sfb_ = 0;
     int short_max_sfb_ = 0;
     int lfe_max_sfb_ = 0;
-    std::uint8_t substitute_noise_ = 0;  // what may_substitute marks, 0 for nothing
+    std::uint8_t noise_substitution_mode_ = 0;  // what may_substitute marks, 0 for nothing
     bool intensity_ = false;
     // First long and short bands where noise substitution and intensity stereo may serve.
     int noise_start_[2] = {};
