@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "core/mp4_writer.h"
-#include "core/speaker_map.h"
-#include "core/wav_reader.h"
+#include "wav/speaker_map.h"
+#include "wav/wav_reader.h"
 #include "support.h"
 
 namespace brevix::aac {
@@ -165,6 +165,8 @@ TEST(Mp4File, TheIndexComesFirstAndTellsTheExactLengthTwice) {
     const std::uint64_t stts = find_box(b, "moov/trak/mdia/minf/stbl/stts");
     EXPECT_EQ(be(b, stts + 8, 4) * be(b, stts + 12, 4) + be(b, stts + 20, 4), 1024 + source);
     const std::uint64_t meta = find_box(b, "moov/udta/meta");  // a full box: 4 more bytes
+    EXPECT_EQ(be(b, meta + 4, 4), 33u);                        // its handler box: 'mdir'
+    EXPECT_EQ(be(b, meta + 20, 4), 0x6D646972u);
     const std::uint64_t ilst = find_box(b, "ilst", meta + 4, meta - 8 + be(b, meta - 8, 4));
     ASSERT_NE(ilst, 0u);
     const std::string text(b.begin() + static_cast<std::ptrdiff_t>(ilst),

@@ -5,7 +5,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "core/wav_reader.h"
+#include "wav/wav_reader.h"
 
 namespace brevix::test {
 

@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "bench/wav_file.h"
-#include "core/wav_reader.h"
+#include "wav/wav_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const std::string path = std::string(access("/dev/shm", W_OK) ? "/tmp" : "/dev/shm") +

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "core/input_file.h"
+#include "win32/utf8_paths.h"
 #include "program/platform.h"
 #include "win32/files.h"  // the Windows headers, before the one below needs them
 
@@ -25,8 +25,9 @@ std::string last_error_text(DWORD code) {
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string result = length > 0 && text != nullptr ? aac::narrow(std::wstring(text, length))
-                                                       : "error " + std::to_string(code);
+    std::string result = length > 0 && text != nullptr
+                             ? win32::wide_to_utf8(std::wstring(text, length))
+                             : "error " + std::to_string(code);
     if (text != nullptr) {
         LocalFree(text);
     }
@@ -72,7 +73,7 @@ std::vector<std::string> command_line_arguments(int, char**) {
     int count = 0;
     wchar_t** words = CommandLineToArgvW(GetCommandLineW(), &count);
     for (int i = 1; words != nullptr && i < count; ++i) {
-        args.push_back(aac::narrow(words[i]));
+        args.push_back(win32::wide_to_utf8(words[i]));
     }
     LocalFree(words);
     return args;
@@ -81,7 +82,7 @@ std::vector<std::string> command_line_arguments(int, char**) {
 OutputTarget find_output_target(const std::string& path) {
     OutputTarget target;
     target.path = path;
-    const std::wstring name = aac::system_path(path);
+    const std::wstring name = win32::system_path(path);
     const std::size_t slash = name.find_last_of(L"\\/");
     if (name.size() - (slash == std::wstring::npos ? 0 : slash + 1) > 255) {
         target.kind = OutputTarget::kNameTooLong;
@@ -121,7 +122,7 @@ OutputTarget find_output_target(const std::string& path) {
             std::wstring final_path(32768, L'\0');
             const DWORD length = GetFinalPathNameByHandleW(h.value, &final_path[0], 32768, 0);
             if (length > 0 && length < 32768) {
-                target.path = aac::narrow(final_path.substr(0, length));
+                target.path = win32::wide_to_utf8(final_path.substr(0, length));
             }
         }
     }
@@ -129,13 +130,13 @@ OutputTarget find_output_target(const std::string& path) {
 }
 
 OpenedFile open_device(const std::string& path) {
-    Handle h(CreateFileW(aac::system_path(path).c_str(), GENERIC_WRITE,
+    Handle h(CreateFileW(win32::system_path(path).c_str(), GENERIC_WRITE,
                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
     return h.valid() ? opened(h) : failed(GetLastError());
 }
 
 OpenedFile open_temporary(const std::string& path) {
-    const std::wstring name = aac::system_path(path);
+    const std::wstring name = win32::system_path(path);
     // Shared for deletion only: no other run can open it while this one writes, and it
     // can still be renamed or removed through its name while open. A link is opened as
     // itself, never followed.
@@ -170,8 +171,8 @@ OpenedFile open_temporary(const std::string& path) {
 
 bool commit_temporary(std::FILE* file, const std::string& path, const std::string& target,
                       std::string* error) {
-    const std::wstring from = aac::system_path(path);
-    const std::wstring to = aac::system_path(target);
+    const std::wstring from = win32::system_path(path);
+    const std::wstring to = win32::system_path(target);
     const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                        FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
     const DWORD existing = GetFileAttributesW(to.c_str());
@@ -194,12 +195,12 @@ bool commit_temporary(std::FILE* file, const std::string& path, const std::strin
 }
 
 void discard_temporary(std::FILE* file, const std::string& path) {
-    DeleteFileW(aac::system_path(path).c_str());  // takes effect when it is closed
+    DeleteFileW(win32::system_path(path).c_str());  // takes effect when it is closed
     std::fclose(file);
 }
 
 bool same_file(const std::string& a, const std::string& b) {
-    return win32::same_file(aac::system_path(a).c_str(), aac::system_path(b).c_str());
+    return win32::same_file(win32::system_path(a).c_str(), win32::system_path(b).c_str());
 }
 
 void write_console_text(const std::string& text) {
@@ -207,7 +208,7 @@ void write_console_text(const std::string& text) {
     const HANDLE out = GetStdHandle(STD_ERROR_HANDLE);
     DWORD mode = 0;
     if (GetConsoleMode(out, &mode)) {
-        const std::wstring wide = aac::widen(text);
+        const std::wstring wide = win32::utf8_to_wide(text);
         DWORD written = 0;
         WriteConsoleW(out, wide.c_str(), static_cast<DWORD>(wide.size()), &written, nullptr);
     } else {

@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <string>
 
-#include "core/input_file.h"
+#include "win32/utf8_paths.h"
 #include "program/platform.h"
 #include "res/resource.h"
 
@@ -79,7 +79,8 @@ public:
         write_console_text("mp4: error: " + message + "\n");
         // Nobody is watching once the window is gone: stay silent then.
         if (alive()) {
-            MessageBoxW(window_, aac::widen(message).c_str(), kCaption, MB_OK | MB_ICONEXCLAMATION);
+            MessageBoxW(window_, win32::utf8_to_wide(message).c_str(), kCaption,
+                        MB_OK | MB_ICONEXCLAMATION);
             if (IsWindow(window_)) {
                 PostMessageA(window_, WM_CLOSE, 0, 0);
             }
@@ -110,7 +111,7 @@ private:
     // The text goes as UTF-16, so names outside the window's code page arrive intact.
     void set_status(const std::string& text) {
         if (status_ != nullptr && !slow_) {
-            const std::wstring wide = aac::widen(text);
+            const std::wstring wide = win32::utf8_to_wide(text);
             send(status_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
         }
     }

@@ -1,4 +1,4 @@
-#include "core/wav_tags.h"
+#include "wav/wav_tags.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "core/wav_reader.h"
+#include "wav/wav_reader.h"
 
 #include <cstring>
 #include <stdexcept>
@@ -6,7 +6,7 @@
 
 #include "common/little_endian.h"
 #include "core/bands.h"
-#include "core/wav_tags.h"
+#include "wav/wav_tags.h"
 
 namespace brevix::aac {
 namespace {

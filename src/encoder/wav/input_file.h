@@ -28,13 +28,4 @@ private:
     std::uint64_t size_ = 0;
 };
 
-#ifdef _WIN32
-// UTF-8 and UTF-16 text for the wide Windows API.
-std::wstring widen(const std::string& text);
-std::string narrow(const std::wstring& text);
-// A path as the wide file API takes it: made full and given the prefix that lifts the
-// 260-character limit (device names such as NUL stay as they are).
-std::wstring system_path(const std::string& path);
-#endif
-
 }  // namespace brevix::aac

@@ -1,4 +1,4 @@
-#include "core/input_file.h"
+#include "wav/input_file.h"
 
 #include <cerrno>
 #include <cstring>
@@ -8,48 +8,17 @@
 
 #ifdef _WIN32
 #include "win32/files.h"
+#include "win32/utf8_paths.h"
 #else
 #include <sys/stat.h>
 #endif
 
 namespace brevix::aac {
-#ifdef _WIN32
-std::wstring widen(const std::string& text) {
-    const std::vector<wchar_t> wide = win32::widen(text, CP_UTF8);
-    return std::wstring(wide.data(), wide.size() - 1);
-}
-
-std::string narrow(const std::wstring& text) {
-    const int length = static_cast<int>(text.size());
-    const int n =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), length, &result[0], n, nullptr, nullptr);
-    return result;
-}
-
-std::wstring system_path(const std::string& path) {
-    const std::wstring wide = widen(path);
-    const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    if (size == 0) {
-        return wide;
-    }
-    std::wstring full(size, L'\0');
-    full.resize(GetFullPathNameW(wide.c_str(), size, &full[0], nullptr));
-    if (full.rfind(L"\\\\?\\", 0) == 0 || full.rfind(L"\\\\.\\", 0) == 0) {
-        return full;
-    }
-    if (full.rfind(L"\\\\", 0) == 0) {
-        return L"\\\\?\\UNC\\" + full.substr(2);
-    }
-    return L"\\\\?\\" + full;
-}
-#endif
 
 InputFile::InputFile(const std::string& path) {
     const auto folder = [] { return std::runtime_error("it is a folder, not a WAV file"); };
 #ifdef _WIN32
-    const std::wstring name = system_path(path);
+    const std::wstring name = win32::system_path(path);
     const DWORD attributes = GetFileAttributesW(name.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         throw folder();

@@ -1,4 +1,4 @@
-#include "core/speaker_map.h"
+#include "wav/speaker_map.h"
 
 #include <cstdio>
 #include <stdexcept>

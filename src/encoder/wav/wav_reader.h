@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "core/aac_types.h"
-#include "core/input_file.h"
+#include "wav/input_file.h"
 #include "core/tags.h"
 
 namespace brevix::aac {
