@@ -1,4 +1,4 @@
-#include "core/encoder.h"
+#include "core/frame_encoder.h"
 
 #include <algorithm>
 #include <cmath>
@@ -51,7 +51,7 @@ constexpr float kIntensityMinCorrelation = 0.8f;
 // more than the waveforms.
 constexpr float kIntensityLoss = 0.25f;
 // Below this correlation of its samples a pair whose channels want different windows
-// gives each the windows it wants (see Encoder::analyze_element()).
+// gives each the windows it wants (see FrameEncoder::analyze_element()).
 constexpr float kSplitWindowCorrelation = 0.5f;
 constexpr float kIntensityBits = 3.0f;  // a position's difference code
 // Each channel at least this much of a band's energy for intensity stereo.
@@ -85,7 +85,7 @@ constexpr float kLfeThresholdScale = 0.1f;
 
 }  // namespace
 
-struct Encoder::Channel {
+struct FrameEncoder::Channel {
     explicit Channel(int sample_rate)
         : psycho(sample_rate), predictors(long_bands(sample_rate).offsets[kPredictionBands]) {}
 
@@ -145,11 +145,11 @@ int default_bandwidth(int rate, int sample_rate) {
     return std::min(hz, sample_rate / 2);
 }
 
-std::size_t Encoder::max_frame_bytes(int channels) {
+std::size_t FrameEncoder::max_frame_bytes(int channels) {
     return static_cast<std::size_t>(kMaxBitsPerChannel / 8 * channels);
 }
 
-Encoder::Encoder(const EncoderConfig& config, int container_bits_per_frame)
+FrameEncoder::FrameEncoder(const EncoderConfig& config, int container_bits_per_frame)
     : config_(config),
       container_bits_(container_bits_per_frame),
       long_mdct_(2 * kFrameLength),
@@ -208,9 +208,9 @@ Encoder::Encoder(const EncoderConfig& config, int container_bits_per_frame)
     reservoir_bits_ = reservoir_capacity_;
 }
 
-Encoder::~Encoder() = default;
+FrameEncoder::~FrameEncoder() = default;
 
-void Encoder::encode(const float* const* planar, int count, FrameSink& sink) {
+void FrameEncoder::encode(const float* const* planar, int count, FrameSink& sink) {
     if (finished_) {
         throw std::logic_error("encode() after finish()");
     }
@@ -221,7 +221,7 @@ void Encoder::encode(const float* const* planar, int count, FrameSink& sink) {
     push_block(planar, count, sink);
 }
 
-void Encoder::finish(FrameSink& sink) {
+void FrameEncoder::finish(FrameSink& sink) {
     if (finished_) {
         return;
     }
@@ -233,7 +233,7 @@ void Encoder::finish(FrameSink& sink) {
     finished_ = true;
 }
 
-void Encoder::push_block(const float* const* planar, int count, FrameSink& sink) {
+void FrameEncoder::push_block(const float* const* planar, int count, FrameSink& sink) {
     for (int c = 0; c < config_.channels; ++c) {
         Channel& ch = *channels_[static_cast<std::size_t>(c)];
         std::memmove(ch.history, ch.history + kFrameLength, 2 * kFrameLength * sizeof(float));
@@ -250,7 +250,7 @@ void Encoder::push_block(const float* const* planar, int count, FrameSink& sink)
     }
 }
 
-void Encoder::analyze_channel(Channel& ch, WindowSequence sequence, WindowShape shape) {
+void FrameEncoder::analyze_channel(Channel& ch, WindowSequence sequence, WindowShape shape) {
     const WindowShape previous_shape = ch.shape;
     ch.sequence = sequence;
     ch.shape = shape;
@@ -284,7 +284,7 @@ void Encoder::analyze_channel(Channel& ch, WindowSequence sequence, WindowShape 
 
 // One grouping of the short windows for the channels [first, first + count) of an element,
 // from their summed window energies. Returns the number of groups.
-int Encoder::short_grouping(int first, int count, int* lengths) const {
+int FrameEncoder::short_grouping(int first, int count, int* lengths) const {
     ShortWindowBands bands[2];
     for (int c = 0; c < count; ++c) {
         const Channel& ch = *channels_[static_cast<std::size_t>(first + c)];
@@ -297,8 +297,8 @@ int Encoder::short_grouping(int first, int count, int* lengths) const {
 // Sets the band layout of the channels [first, first + count) of one element. Short
 // windows are grouped by `lengths` (`groups` of them, one grouping for the element; see
 // short_grouping()) and their spectra interleaved into coding order.
-void Encoder::group_and_layout(int first, int count, int long_max_sfb, const int* lengths,
-                               int groups) {
+void FrameEncoder::group_and_layout(int first, int count, int long_max_sfb, const int* lengths,
+                                    int groups) {
     Channel& lead = *channels_[static_cast<std::size_t>(first)];
     if (!lead.ics.is_short()) {
         for (int c = first; c < first + count; ++c) {
@@ -346,7 +346,7 @@ void Encoder::group_and_layout(int first, int count, int long_max_sfb, const int
 
 // Which bands of the channels [first, first + count) the rate loop may substitute, with the
 // energies substitution must give back; no intensity bands yet.
-void Encoder::mark_bands(int first, int count, std::uint8_t substitute) {
+void FrameEncoder::mark_bands(int first, int count, std::uint8_t substitute) {
     for (int c = first; c < first + count; ++c) {
         Ics& ics = channels_[static_cast<std::size_t>(c)]->ics;
         // The window before short ones ends in the attack they announce: noise of the
@@ -375,7 +375,7 @@ void Encoder::mark_bands(int first, int count, std::uint8_t substitute) {
 // last frame: the left channel then carries the sum of both (in or out of phase, by the
 // sign of `correlation`, the sum of l * r) scaled to the left channel's energy, the right
 // one only the level difference as its intensity position. Returns whether it did.
-bool Encoder::choose_intensity(Ics& left, Ics& right, int band, float correlation) {
+bool FrameEncoder::choose_intensity(Ics& left, Ics& right, int band, float correlation) {
     const int i = band;
     const float e_l = left.energy[i];
     const float e_r = right.energy[i];
@@ -439,7 +439,7 @@ bool Encoder::choose_intensity(Ics& left, Ics& right, int band, float correlatio
 // Bands that may be substituted stay left/right unless the channels are very alike (see
 // kMidSideNoiseCorrelation); how alike they are is kept per band for the rate loop, which
 // joins noise bands by intensity in that proportion.
-void Encoder::choose_mid_side_and_intensity(Ics& left, Ics& right, StereoMask& mask) {
+void FrameEncoder::choose_mid_side_and_intensity(Ics& left, Ics& right, StereoMask& mask) {
     int used = 0;
     int total = 0;
     bool all_flags = true;
@@ -526,7 +526,7 @@ void Encoder::choose_mid_side_and_intensity(Ics& left, Ics& right, StereoMask& m
 // not keep (in constant-rate mode those would be padding), and a target that steers the
 // reservoir back towards half full. Within those limits the rate loop spends bits by the
 // frame's difficulty. All figures exclude the frame's `side_bits`.
-FrameBudget Encoder::frame_budget(int average_bits, int side_bits) const {
+FrameBudget FrameEncoder::frame_budget(int average_bits, int side_bits) const {
     const int max_frame = kMaxBitsPerChannel * config_.channels;
     const int hard = std::min(average_bits + std::max(reservoir_bits_, 0), max_frame);
     const float capacity = static_cast<float>(std::max(reservoir_capacity_, 1));
@@ -545,7 +545,7 @@ FrameBudget Encoder::frame_budget(int average_bits, int side_bits) const {
 // Analyses the element's channels and chooses their windows (per element, so that a pair
 // shares one window unless its channels want different ones; the LFE channel always uses
 // long windows), then filters their spectra (TNS) and sets their band layout.
-void Encoder::analyze_element(const ChannelElement& element) {
+void FrameEncoder::analyze_element(const ChannelElement& element) {
     const int first = element.first;
     const int count = element.channels();
     if (element.id == ElementId::kLfe) {
@@ -595,7 +595,7 @@ void Encoder::analyze_element(const ChannelElement& element) {
 }
 
 // Normalised correlation of a pair's samples over the frame's transform span.
-float Encoder::frame_correlation(int left) const {
+float FrameEncoder::frame_correlation(int left) const {
     const float* l = channels_[static_cast<std::size_t>(left)]->history;
     const float* r = channels_[static_cast<std::size_t>(left) + 1]->history;
     double lr = 0.0;
@@ -612,7 +612,7 @@ float Encoder::frame_correlation(int left) const {
 // Analyses the channels [first, first + count) with window `sequence`: the transform,
 // the psychoacoustic model, the short windows' grouping, temporal noise shaping and the
 // band layout.
-void Encoder::window_channels(int first, int count, WindowSequence sequence) {
+void FrameEncoder::window_channels(int first, int count, WindowSequence sequence) {
     const WindowShape shape =
         sequence == WindowSequence::kEightShort ? WindowShape::kKbd : WindowShape::kSine;
     const bool short_windows = sequence == WindowSequence::kEightShort;
@@ -634,14 +634,15 @@ void Encoder::window_channels(int first, int count, WindowSequence sequence) {
     group_and_layout(first, count, long_max_sfb_, lengths, groups);
 }
 
-bool Encoder::predicts(const ChannelElement& element) const {
+bool FrameEncoder::predicts(const ChannelElement& element) const {
     return config_.profile == Profile::kMain && config_.tools.prediction &&
            element.id != ElementId::kLfe;
 }
 
 // The element's channels' spectra and predictors; returns how many channels share their
 // predictor data: a pair's two only when they share their windows.
-int Encoder::element_predictors(const ChannelElement& element, Ics** ics, Predictors** predictors) {
+int FrameEncoder::element_predictors(const ChannelElement& element, Ics** ics,
+                                     Predictors** predictors) {
     for (int c = 0; c < element.channels(); ++c) {
         Channel& ch = *channels_[static_cast<std::size_t>(element.first + c)];
         ics[c] = &ch.ics;
@@ -653,7 +654,7 @@ int Encoder::element_predictors(const ChannelElement& element, Ics** ics, Predic
 
 // Main profile: predicts the element's long-window spectra and codes the bands that gain
 // as residuals (before the M/S decision, which then sees the residuals).
-void Encoder::predict_element(const ChannelElement& element) {
+void FrameEncoder::predict_element(const ChannelElement& element) {
     Ics* ics[2];
     Predictors* predictors[2];
     const int together = element_predictors(element, ics, predictors);
@@ -668,7 +669,7 @@ void Encoder::predict_element(const ChannelElement& element) {
 }
 
 // Main profile: runs the predictors on the frame as a decoder rebuilds it.
-void Encoder::update_predictors(const ChannelElement& element) {
+void FrameEncoder::update_predictors(const ChannelElement& element) {
     Ics* ics[2];
     Predictors* predictors[2];
     const int together = element_predictors(element, ics, predictors);
@@ -680,7 +681,7 @@ void Encoder::update_predictors(const ChannelElement& element) {
 
 // A pair with a common window: which bands are coded as mid/side or by intensity. Returns
 // the element's side information bits that do not depend on the rate loop.
-int Encoder::choose_stereo_coding(const ChannelElement& element) {
+int FrameEncoder::choose_stereo_coding(const ChannelElement& element) {
     Ics& ics = channels_[static_cast<std::size_t>(element.first)]->ics;
     if (element.id != ElementId::kCpe) {
         return sce_fixed_bits(ics);  // LFE: same syntax
@@ -696,7 +697,7 @@ int Encoder::choose_stereo_coding(const ChannelElement& element) {
     return cpe_fixed_bits(ics, right, mask);
 }
 
-void Encoder::write_element(BitWriter& out, const ChannelElement& element) {
+void FrameEncoder::write_element(BitWriter& out, const ChannelElement& element) {
     const Ics& ics = channels_[static_cast<std::size_t>(element.first)]->ics;
     switch (element.id) {
         case ElementId::kCpe:
@@ -713,7 +714,7 @@ void Encoder::write_element(BitWriter& out, const ChannelElement& element) {
     }
 }
 
-void Encoder::encode_frame(FrameSink& sink) {
+void FrameEncoder::encode_frame(FrameSink& sink) {
     const int channel_count = config_.channels;
     const ChannelElement* const elements = layout_.elements;
     int fixed_bits = kEndBits;
@@ -798,6 +799,19 @@ void Encoder::encode_frame(FrameSink& sink) {
     }
     sink.write_frame(out.data(), out.byte_count(), fullness);
     ++frames_written_;
+}
+
+Encoder::Encoder(const EncoderConfig& config, int container_bits_per_frame)
+    : frames_(std::make_unique<FrameEncoder>(config, container_bits_per_frame)) {}
+
+Encoder::~Encoder() = default;
+
+void Encoder::encode(const float* const* planar, int count, FrameSink& sink) {
+    frames_->encode(planar, count, sink);
+}
+
+void Encoder::finish(FrameSink& sink) {
+    frames_->finish(sink);
 }
 
 }  // namespace brevix::aac

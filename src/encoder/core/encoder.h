@@ -12,19 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <vector>
 
 #include "core/aac_types.h"
-#include "core/bit_writer.h"
-#include "core/block_switch.h"
-#include "core/channel_config.h"
-#include "core/ics.h"
-#include "core/mdct.h"
-#include "core/prediction.h"
-#include "core/psycho.h"
-#include "core/rate_loop.h"
-#include "core/syntax_writer.h"
-#include "core/tns.h"
 
 namespace brevix::aac {
 
@@ -62,6 +51,8 @@ void check_bit_rate(int bit_rate, int sample_rate, int channels);
 // Audio bandwidth the encoder keeps at a given rate per channel.
 int default_bandwidth(int bit_rate_per_channel, int sample_rate);
 
+class FrameEncoder;
+
 class Encoder {
 public:
     // Decoded output starts with this many samples before the first input sample.
@@ -81,63 +72,8 @@ public:
     // Flushes the remaining frames.
     void finish(FrameSink& sink);
 
-    const EncoderConfig& config() const { return config_; }
-
-    // Largest raw data block in bytes for `channels` channels.
-    static std::size_t max_frame_bytes(int channels);
-
 private:
-    struct Channel;
-
-    void push_block(const float* const* planar, int count, FrameSink& sink);
-    void encode_frame(FrameSink& sink);
-    void analyze_channel(Channel& ch, WindowSequence sequence, WindowShape shape);
-    void analyze_element(const ChannelElement& element);
-    void window_channels(int first, int count, WindowSequence sequence);
-    float frame_correlation(int left) const;
-    int short_grouping(int first, int count, int* lengths) const;
-    void group_and_layout(int first, int count, int long_max_sfb, const int* lengths, int groups);
-    bool predicts(const ChannelElement& element) const;
-    void predict_element(const ChannelElement& element);
-    void update_predictors(const ChannelElement& element);
-    int element_predictors(const ChannelElement& element, Ics** ics, Predictors** predictors);
-    int choose_stereo_coding(const ChannelElement& element);  // returns its fixed bits
-    void write_element(BitWriter& out, const ChannelElement& element);
-    void choose_mid_side_and_intensity(Ics& left, Ics& right, StereoMask& mask);
-    bool choose_intensity(Ics& left, Ics& right, int band, float correlation);
-    void mark_bands(int first, int count, std::uint8_t substitute);
-    FrameBudget frame_budget(int average_bits, int side_bits) const;
-
-    EncoderConfig config_;
-    int container_bits_;
-    int long_max_sfb_ = 0;
-    int short_max_sfb_ = 0;
-    int lfe_max_sfb_ = 0;
-    std::uint8_t noise_substitution_mode_ = 0;  // what may_substitute marks, 0 for nothing
-    bool intensity_ = false;
-    // First long and short bands where noise substitution and intensity stereo may serve.
-    int noise_start_[2] = {};
-    int intensity_start_[2] = {};
-    ElementLayout layout_;
-
-    Mdct long_mdct_;
-    Mdct short_mdct_;
-    Tns tns_;
-    std::vector<std::unique_ptr<Channel>> channels_;
-    RateLoop rate_loop_;
-    StereoMask stereo_masks_[kMaxChannels / 2];  // per channel pair, by instance tag
-    std::vector<std::uint8_t> frame_buffer_;
-    float windowed_[2 * kFrameLength] = {};
-
-    // Rate control.
-    std::int64_t rate_remainder_ = 0;  // fractional bits carried between frames, times rate
-    int reservoir_bits_ = 0;
-    int reservoir_capacity_ = 0;
-
-    std::int64_t samples_in_ = 0;
-    std::int64_t blocks_pushed_ = 0;
-    std::int64_t frames_written_ = 0;
-    bool finished_ = false;
+    std::unique_ptr<FrameEncoder> frames_;
 };
 
 }  // namespace brevix::aac

@@ -15,7 +15,7 @@
 
 #include "core/aac_types.h"
 #include "core/ics.h"
-#include "core/syntax_writer.h"
+#include "core/stereo_mask.h"
 
 namespace brevix::aac {
 

@@ -9,16 +9,9 @@
 
 #include "core/bit_writer.h"
 #include "core/ics.h"
+#include "core/stereo_mask.h"
 
 namespace brevix::aac {
-
-// How a channel pair is coded: with a common window (one ics_info for both, then M/S
-// decisions per coding band) or each channel with windows of its own (no M/S).
-struct StereoMask {
-    bool common_window = true;
-    int present = 0;  // 0 none, 1 per band, 2 all bands
-    std::uint8_t used[kMaxCodingBands] = {};
-};
 
 int ics_info_bits(const Ics& ics);
 // Bits of the channel's scale_factor_data: scalefactors, noise energies and intensity
