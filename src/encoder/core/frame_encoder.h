@@ -18,6 +18,7 @@
 #include "core/prediction.h"
 #include "core/psycho.h"
 #include "core/rate_loop.h"
+#include "core/stereo.h"
 #include "core/syntax_writer.h"
 #include "core/tns.h"
 
@@ -59,8 +60,6 @@ private:
     int element_predictors(const ChannelElement& element, Ics** ics, Predictors** predictors);
     int choose_stereo_coding(const ChannelElement& element);  // returns its fixed bits
     void write_element(BitWriter& out, const ChannelElement& element);
-    void choose_mid_side_and_intensity(Ics& left, Ics& right, StereoMask& mask);
-    bool choose_intensity(Ics& left, Ics& right, int band, float correlation);
     void mark_bands(int first, int count, std::uint8_t substitute);
     FrameBudget frame_budget(int average_bits, int side_bits) const;
 
@@ -70,10 +69,9 @@ private:
     int short_max_sfb_ = 0;
     int lfe_max_sfb_ = 0;
     std::uint8_t noise_substitution_mode_ = 0;  // what may_substitute marks, 0 for nothing
-    bool intensity_ = false;
-    // First long and short bands where noise substitution and intensity stereo may serve.
+    StereoTools stereo_tools_;
+    // First long and short bands where noise substitution may serve.
     int noise_start_[2] = {};
-    int intensity_start_[2] = {};
     ElementLayout layout_;
 
     Mdct long_mdct_;
