@@ -310,24 +310,7 @@ void FrameEncoder::group_and_layout(int first, int count, int long_max_sfb, cons
 void FrameEncoder::mark_bands(int first, int count, std::uint8_t substitute) {
     for (int c = first; c < first + count; ++c) {
         Ics& ics = channels_[static_cast<std::size_t>(c)]->ics;
-        // The window before short ones ends in the attack they announce: noise of the
-        // attack's energy spread over the whole window would be heard before it, so there
-        // noise only stands in for bands that would otherwise be left empty.
-        const std::uint8_t allowed = ics.sequence == WindowSequence::kLongStart && substitute != 0
-                                         ? kSubstituteForHoles
-                                         : substitute;
-        const int start = noise_start_[ics.is_short() ? 1 : 0];
-        // In a band a shaping filter covers, the energy is the filtered lines': the
-        // decoder's synthesis filter gives noise of that energy back the band's envelope
-        // in time and, as the filtered lines are nearly white, about its energy.
-        for (int g = 0; g < ics.group_count; ++g) {
-            for (int b = 0; b < ics.bands_per_group; ++b) {
-                const int i = g * ics.bands_per_group + b;
-                ics.fixed_book[i] = 0;
-                ics.may_substitute[i] = b >= start && ics.predicted[i] == 0 ? allowed : 0;
-                ics.output_energy[i] = ics.energy[i];
-            }
-        }
+        mark_substitutable(ics, noise_start_[ics.is_short() ? 1 : 0], substitute);
     }
 }
 

@@ -15,6 +15,7 @@
 #include "core/encoder.h"
 #include "core/ics.h"
 #include "core/mdct.h"
+#include "core/noise_substitution.h"
 #include "core/prediction.h"
 #include "core/psycho.h"
 #include "core/rate_loop.h"

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/noise_substitution.h"
 #include "core/quantize.h"
 #include "core/syntax_writer.h"
 
@@ -20,35 +21,6 @@ constexpr float kMaxLambda = 1e9f;
 constexpr float kLambdaGain = 0.15f;
 constexpr float kSettleFrames = 20.0f;
 constexpr int kSearchSteps = 8;  // solves at most when a frame leaves its limits
-
-// What noise substitution costs a listener, as noise energy against the band's threshold.
-// The decoder's noise has the band's energy but none of its waveform. For a noise-like
-// band that is what a listener takes in anyway: what is lost is the finer shape within
-// the band and the frame (how its energy moves over the lines and the 23 ms), counted as
-// noise kNoiseLikeLoss times the band's energy. A tonal band loses what makes it a tone:
-// a line spectrum replaced by a hiss is as wrong as no band at all (noise = the energy).
-// The tonality (0..1) mixes the two.
-constexpr float kNoiseLikeLoss = 0.6f;
-// Substitution pays for its own sake only in bands this noise-like (tonality below it);
-// in others noise only stands in for a band that would otherwise be left empty.
-constexpr float kNoiseLikeTonality = 0.3f;
-// In a left/right band of a pair whose channels are at least this alike, noise in one
-// channel beside the other's coded waveform is made noise in both (see reconcile_pairs()).
-constexpr float kNoiseBesideWaveform = 0.5f;
-// Bits a substituted band costs: its noise energy, a short difference code.
-constexpr float kSubstitutedBits = 3.0f;
-// A substituted band's noise energy value is 2 log2 E for noise of energy E per window
-// (the sum of its lines' squares, in the spectrum's scale, as decoders give it back), and
-// within kMinNoiseEnergy..kMaxNoiseEnergy, what every decoder takes (a full-scale band is
-// near 98; a hiss of a few 16-bit steps has bands below energy 1, values below 0). A band
-// quieter than the lowest value (energy 2^-50, far below hearing) is left empty instead.
-constexpr int kMinNoiseEnergy = -100;
-constexpr int kMaxNoiseEnergy = 100;
-
-// The noise energy value of a band of `energy` over `windows` windows, unclamped.
-float noise_energy_value(float energy, int windows) {
-    return 2.0f * std::log2(std::max(energy, 1e-30f) / static_cast<float>(windows));
-}
 
 }  // namespace
 
@@ -88,18 +60,8 @@ void RateLoop::prepare(Ics* const* channels, int count) {
                 band.chosen = kNotCoded;
                 band.fixed = ics.fixed_book[i] != 0;
                 band.joined = false;
-                band.substituted = -1.0f;
-                if (ics.may_substitute[i] != 0 && !band.fixed &&
-                    noise_energy_value(ics.output_energy[i], ics.group_length[g]) >=
-                        static_cast<float>(kMinNoiseEnergy)) {
-                    // Only for holes it costs what an empty band costs (and its bits): it is
-                    // never chosen for its own sake, only instead of leaving the band empty.
-                    const float t = std::clamp(ics.tonality[i], 0.0f, 1.0f);
-                    const bool freely = ics.may_substitute[i] == kSubstituteFreely &&
-                                        ics.tonality[i] < kNoiseLikeTonality;
-                    const float loss = freely ? kNoiseLikeLoss + (1.0f - kNoiseLikeLoss) * t : 1.0f;
-                    band.substituted = band.inverse_mask * band.energy * loss;
-                }
+                band.substituted =
+                    band.fixed ? -1.0f : substitution_cost(ics, g, i, band.inverse_mask);
                 std::fill(s.cached_bits[i], s.cached_bits[i] + kCacheSize, std::int16_t{-1});
             }
         }
@@ -254,9 +216,7 @@ void RateLoop::reconcile_pairs(float lambda) {
                 continue;
             }
             const float alike = std::fabs(ics.correlation[i]);
-            if (noise_left != noise_right && alike >= kNoiseBesideWaveform &&
-                ics.tonality[i] < kNoiseLikeTonality &&
-                right_ics.tonality[i] < kNoiseLikeTonality) {
+            if (noise_left != noise_right && noise_in_both(ics, right_ics, i)) {
                 Band& other = noise_left ? right[i] : left[i];
                 if (other.substituted >= 0.0f && !other.fixed) {
                     other.chosen = kSubstituted;
@@ -270,13 +230,7 @@ void RateLoop::reconcile_pairs(float lambda) {
                 continue;
             }
             carried -= 1.0f;
-            const float ratio = std::max(ics.output_energy[i], 1e-30f) /
-                                std::max(right_ics.output_energy[i], 1e-30f);
-            right_ics.scalefactor[i] =
-                std::clamp(static_cast<int>(std::lround(2.0f * std::log2(ratio))),
-                           -kMaxIntensityPosition, kMaxIntensityPosition);
-            right_ics.fixed_book[i] = static_cast<std::uint8_t>(
-                ics.correlation[i] >= 0.0f ? kIntensityCodebook : kIntensityOutOfPhaseCodebook);
+            join_noise_by_intensity(ics, right_ics, i);
             right[i].chosen = kFixed;
             right[i].joined = true;
         }
@@ -414,7 +368,7 @@ int RateLoop::count_channel_bits(int channel) {
             }
         }
     }
-    set_noise_energies(channel);
+    set_noise_energies(*channels_[channel]);
     if (ics.global_gain < 0) {
         ics.global_gain = kScalefactorOffset;
     }
@@ -437,36 +391,6 @@ int RateLoop::count_channel_bits(int channel) {
 // carry (the decoded energy then misses the source's where the source's band energies
 // leap by more than 45 dB from one substituted band to the next). Without a quantised band
 // global_gain only anchors the noise energies.
-void RateLoop::set_noise_energies(int channel) {
-    Ics& ics = *channels_[channel];
-    int last = 0;
-    bool first = true;
-    for (int g = 0; g < ics.group_count; ++g) {
-        for (int b = 0; b < ics.max_sfb; ++b) {
-            const int i = g * ics.bands_per_group + b;
-            if (ics.book[i] != kNoiseCodebook) {
-                continue;
-            }
-            int value = std::clamp(static_cast<int>(std::lround(noise_energy_value(
-                                       ics.output_energy[i], ics.group_length[g]))),
-                                   kMinNoiseEnergy, kMaxNoiseEnergy);
-            if (first) {
-                if (ics.global_gain < 0) {
-                    ics.global_gain = std::clamp(value + kNoiseEnergyOffset, 0, kMaxScalefactor);
-                }
-                const int base = ics.global_gain - kNoiseEnergyOffset;
-                value = std::clamp(value, base - kFirstNoiseBias, base + kFirstNoiseBias - 1);
-                first = false;
-            } else {
-                value =
-                    std::clamp(value, last - kScalefactorDiffLimit, last + kScalefactorDiffLimit);
-            }
-            ics.scalefactor[i] = value;
-            last = value;
-        }
-    }
-}
-
 // Codes every channel at `lambda`; returns the exact bits.
 int RateLoop::solve(float lambda) {
     int bits = 0;

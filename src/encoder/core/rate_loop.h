@@ -107,7 +107,6 @@ private:
     void measure(int channel, int band, int scalefactor, int* bits, float* noise);
     void reconcile_pairs(float lambda);
     void quantize_chosen(int channel);
-    void set_noise_energies(int channel);
     void enforce_scalefactor_range(int channel);
     int count_channel_bits(int channel);
 
