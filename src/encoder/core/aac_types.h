@@ -11,6 +11,11 @@ constexpr int kNumShortWindows = 8;
 constexpr int kMaxChannels = 6;           // channel configurations 1 to 6 (up to 5.1)
 constexpr int kMaxBitsPerChannel = 6144;  // decoder input buffer per channel, bits
 
+// Sampling rates the encoder has band tables for (44.1 and 48 kHz share them).
+constexpr bool is_supported_sample_rate(int sample_rate) {
+    return sample_rate == 44100 || sample_rate == 48000;
+}
+
 // Window sequence as written in ics_info.
 enum class WindowSequence : std::uint8_t {
     kOnlyLong = 0,

@@ -4,10 +4,6 @@
 
 namespace brevix::aac {
 
-bool is_supported_sample_rate(int sample_rate) {
-    return sample_rate == 44100 || sample_rate == 48000;
-}
-
 int sampling_frequency_index(int sample_rate) {
     static const int kRates[] = {96000, 88200, 64000, 48000, 44100, 32000, 24000,
                                  22050, 16000, 12000, 11025, 8000,  7350};

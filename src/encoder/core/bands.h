@@ -14,9 +14,6 @@ struct BandLayout {
     int width(int band) const { return offsets[band + 1] - offsets[band]; }
 };
 
-// Sampling rates with a band table; false for others.
-bool is_supported_sample_rate(int sample_rate);
-
 // Index written in headers (e.g. 3 for 48000, 4 for 44100); -1 if unknown.
 int sampling_frequency_index(int sample_rate);
 

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "common/little_endian.h"
-#include "core/bands.h"
 #include "wav/wav_tags.h"
 
 namespace brevix::aac {
