@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/adts_writer.h"
+#include "container/adts_writer.h"
 
 namespace brevix::bench {
 namespace {

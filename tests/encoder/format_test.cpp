@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "core/mp4_writer.h"
+#include "container/mp4_writer.h"
 #include "wav/speaker_map.h"
 #include "wav/wav_reader.h"
 #include "support.h"

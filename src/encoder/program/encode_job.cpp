@@ -6,9 +6,9 @@
 #include <stdexcept>
 #include <vector>
 
-#include "core/adts_writer.h"
+#include "container/adts_writer.h"
 #include "core/encoder.h"
-#include "core/mp4_writer.h"
+#include "container/mp4_writer.h"
 #include "wav/speaker_map.h"
 #include "wav/wav_reader.h"
 #include "program/output_file.h"

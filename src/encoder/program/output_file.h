@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <string>
 
-#include "core/container.h"
+#include "container/container.h"
 
 namespace brevix::mp4 {
 

@@ -15,7 +15,7 @@
 
 #include "core/aac_types.h"
 #include "wav/input_file.h"
-#include "core/tags.h"
+#include "container/tags.h"
 
 namespace brevix::aac {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/tags.h"
+#include "container/tags.h"
 
 namespace brevix::aac {
 

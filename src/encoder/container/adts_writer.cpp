@@ -1,4 +1,4 @@
-#include "core/adts_writer.h"
+#include "container/adts_writer.h"
 
 #include <stdexcept>
 

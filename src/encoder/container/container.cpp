@@ -1,4 +1,4 @@
-#include "core/container.h"
+#include "container/container.h"
 
 #include <stdexcept>
 

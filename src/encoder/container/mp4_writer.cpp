@@ -1,4 +1,4 @@
-#include "core/mp4_writer.h"
+#include "container/mp4_writer.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -8,7 +8,7 @@
 
 #include "core/bands.h"
 #include "core/bit_writer.h"
-#include "core/mp4_boxes.h"
+#include "container/mp4_boxes.h"
 
 namespace brevix::aac {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "core/aac_types.h"
 #include "core/encoder.h"
-#include "core/tags.h"
+#include "container/tags.h"
 
 namespace brevix::aac {
 

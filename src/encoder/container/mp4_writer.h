@@ -25,7 +25,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/container.h"
+#include "container/container.h"
 
 namespace brevix::aac {
 

@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "core/container.h"
+#include "container/container.h"
 
 namespace brevix::aac {
 

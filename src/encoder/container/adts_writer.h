@@ -2,7 +2,7 @@
 // type, sampling-rate index, channel configuration, frame length and buffer fullness.
 #pragma once
 
-#include "core/container.h"
+#include "container/container.h"
 
 namespace brevix::aac {
 
