@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <limits>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "container/container.h"
@@ -41,6 +42,8 @@ public:
     }
     void zeros(int count) { bytes_.insert(bytes_.end(), static_cast<std::size_t>(count), 0); }
     void fourcc(const char* type) { bytes_.insert(bytes_.end(), type, type + 4); }
+    // The bytes of `text`, without a terminating zero.
+    void text(const std::string& text) { bytes_.insert(bytes_.end(), text.begin(), text.end()); }
 
     void open(const char* type) {
         open_.push_back(bytes_.size());

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <string>
 #include <limits>
 #include <stdexcept>
+#include <string>
 
+#include "container/mp4_boxes.h"
 #include "core/bands.h"
 #include "core/bit_writer.h"
-#include "container/mp4_boxes.h"
 
 namespace brevix::aac {
 namespace {
@@ -114,9 +114,8 @@ void write_media_header_and_handler(BoxBuffer& b, std::uint32_t rate, const Timi
     b.u32(0);
     b.fourcc("soun");
     b.zeros(12);
-    for (const char c : "SoundHandler") {  // with its terminating zero
-        b.u8(static_cast<std::uint8_t>(c));
-    }
+    b.text("SoundHandler");
+    b.u8(0);
     b.close();
 }
 
@@ -214,10 +213,24 @@ void write_time_to_sample(BoxBuffer& b, std::uint64_t frames, const Timing& t) {
     b.close();
 }
 
+std::uint64_t chunks_for(std::uint64_t frames) {
+    return (frames + Mp4Writer::kFramesPerChunk - 1) / Mp4Writer::kFramesPerChunk;
+}
+
+// The sizes of the two per-frame tables: the frame sizes, and the chunk offsets of 32 or
+// (`co64`) 64 bits.
+std::uint64_t stsz_bytes(std::uint64_t frames) {
+    return 20 + 4 * frames;
+}
+
+std::uint64_t chunk_offset_bytes(std::uint64_t frames, bool co64) {
+    return 16 + (co64 ? 8 : 4) * chunks_for(frames);
+}
+
 // Full chunks, then a shorter last one if the frames do not divide evenly.
 void write_sample_to_chunk(BoxBuffer& b, std::uint64_t frames) {
     constexpr std::uint64_t kPerChunk = Mp4Writer::kFramesPerChunk;
-    const std::uint64_t chunks = (frames + kPerChunk - 1) / kPerChunk;
+    const std::uint64_t chunks = chunks_for(frames);
     const std::uint64_t tail = frames % kPerChunk;
     const bool full_chunks = frames >= kPerChunk;
     b.open_full("stsc", 0, 0);
@@ -235,18 +248,21 @@ void write_sample_to_chunk(BoxBuffer& b, std::uint64_t frames) {
     b.close();
 }
 
+// An item's value: a 'data' box of UTF-8 text.
+void write_text_data(BoxBuffer& b, const std::string& text) {
+    b.open("data");
+    b.u32(kDataText);
+    b.u32(0);  // locale: any
+    b.text(text);
+    b.close();
+}
+
 void write_text_item(BoxBuffer& b, const char* type, const std::string& text) {
     if (text.empty()) {
         return;
     }
     b.open(type);
-    b.open("data");
-    b.u32(kDataText);
-    b.u32(0);  // locale: any
-    for (const char c : text) {
-        b.u8(static_cast<std::uint8_t>(c));
-    }
-    b.close();
+    write_text_data(b, text);
     b.close();
 }
 
@@ -254,22 +270,12 @@ void write_text_item(BoxBuffer& b, const char* type, const std::string& text) {
 void write_named_item(BoxBuffer& b, const char* owner, const char* name, const std::string& text) {
     b.open("----");
     b.open_full("mean", 0, 0);
-    for (const char* c = owner; *c != 0; ++c) {
-        b.u8(static_cast<std::uint8_t>(*c));
-    }
+    b.text(owner);
     b.close();
     b.open_full("name", 0, 0);
-    for (const char* c = name; *c != 0; ++c) {
-        b.u8(static_cast<std::uint8_t>(*c));
-    }
+    b.text(name);
     b.close();
-    b.open("data");
-    b.u32(kDataText);
-    b.u32(0);
-    for (const char c : text) {
-        b.u8(static_cast<std::uint8_t>(c));
-    }
-    b.close();
+    write_text_data(b, text);
     b.close();
 }
 
@@ -334,16 +340,6 @@ void write_user_data(BoxBuffer& b, const Tags& tags, const std::string& gapless)
     b.close();  // udta
 }
 
-std::uint64_t frames_for(std::uint64_t source_samples) {
-    return (source_samples + kFrameLength - 1) / kFrameLength + 1;
-}
-
-std::uint64_t table_bytes(std::uint64_t frames, bool co64) {
-    const std::uint64_t chunks =
-        (frames + Mp4Writer::kFramesPerChunk - 1) / Mp4Writer::kFramesPerChunk;
-    return 20 + 4 * frames + 16 + (co64 ? 8 : 4) * chunks;
-}
-
 void write_free_box(ByteSink& out, std::uint64_t at, std::uint64_t size) {
     BoxBuffer b;
     b.u32(static_cast<std::uint32_t>(size));
@@ -355,7 +351,7 @@ void write_free_box(ByteSink& out, std::uint64_t at, std::uint64_t size) {
 
 Mp4Writer::Mp4Writer(const StreamInfo& info, ByteSink& out, std::uint64_t max_source_samples,
                      const Tags& tags)
-    : info_(info), out_(out), tags_(tags), max_frames_(frames_for(max_source_samples)) {
+    : info_(info), out_(out), tags_(tags), max_frames_(Encoder::frames_for(max_source_samples)) {
     audio_specific_config(info);  // throws for streams it cannot describe
     BoxBuffer head;
     head.open("ftyp");
@@ -366,26 +362,25 @@ Mp4Writer::Mp4Writer(const StreamInfo& info, ByteSink& out, std::uint64_t max_so
     head.fourcc("isom");
     head.close();
     moov_at_ = head.bytes().size();
-    // The index's room: the largest index this source can need, with chunk offsets of 64
-    // bits if the largest frames could carry the media past 4 GiB, and a 'free' box's
-    // header to spare.
+    // The index's room: the largest index this source can need and a 'free' box's header
+    // to spare, with chunk offsets of 64 bits if the largest frames could carry the media
+    // past 4 GiB.
     const std::uint64_t largest_frame = static_cast<std::uint64_t>(kMaxBitsPerChannel / 8) *
                                         static_cast<std::uint64_t>(info.channels);
-    const std::uint64_t index = moov_head(max_frames_, max_source_samples, 0).size();
-    const bool co64 = moov_at_ + index + 2 * table_bytes(max_frames_, true) + kMdatHeaderRoom +
+    const std::uint64_t fixed =
+        moov_head(max_frames_, max_source_samples, 0).size() + stsz_bytes(max_frames_) + kBoxHeader;
+    const bool co64 = moov_at_ + fixed + chunk_offset_bytes(max_frames_, true) + kMdatHeaderRoom +
                           max_frames_ * largest_frame >
                       kMax32;
-    moov_room_ = index + table_bytes(max_frames_, co64) + kBoxHeader;
+    moov_room_ = fixed + chunk_offset_bytes(max_frames_, co64);
     if (moov_room_ > kMax32) {
         throw std::length_error("the stream is too long for an MP4 file");
     }
     mdat_header_ = moov_at_ + moov_room_;
-    out_.write(head.bytes().data(), head.bytes().size());
     // Until finish(), the room is one 'free' box.
-    BoxBuffer free_box;
-    free_box.u32(static_cast<std::uint32_t>(moov_room_));
-    free_box.fourcc("free");
-    out_.write(free_box.bytes().data(), free_box.bytes().size());
+    head.u32(static_cast<std::uint32_t>(moov_room_));
+    head.fourcc("free");
+    out_.write(head.bytes().data(), head.bytes().size());
     const std::vector<std::uint8_t> zeros(4096, 0);
     for (std::uint64_t left = moov_room_ - kBoxHeader; left > 0;) {
         const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, zeros.size()));
@@ -436,15 +431,15 @@ void Mp4Writer::finish(std::uint64_t source_samples) {
     }
     finished_ = true;
     const std::uint64_t frames = frame_sizes_.size();
-    const std::uint64_t chunks = (frames + kFramesPerChunk - 1) / kFramesPerChunk;
+    const std::uint64_t chunks = chunks_for(frames);
     const std::uint64_t data_start = mdat_header_ + kMdatHeaderRoom;
     std::uint64_t last_chunk_offset = data_start;
     for (std::uint64_t i = 0; chunks > 0 && i < (chunks - 1) * kFramesPerChunk; ++i) {
         last_chunk_offset += frame_sizes_[static_cast<std::size_t>(i)];
     }
     const bool co64 = last_chunk_offset > kMax32;
-    const std::uint64_t stsz_size = 20 + 4 * frames;
-    const std::uint64_t stco_size = 16 + (co64 ? 8 : 4) * chunks;
+    const std::uint64_t stsz_size = stsz_bytes(frames);
+    const std::uint64_t stco_size = chunk_offset_bytes(frames, co64);
     const std::vector<std::uint8_t> head = moov_head(frames, source_samples, stsz_size + stco_size);
     const std::uint64_t moov_size = head.size() + stsz_size + stco_size;
     if (moov_size + kBoxHeader > moov_room_) {

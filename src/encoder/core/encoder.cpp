@@ -187,7 +187,8 @@ void FrameEncoder::finish(FrameSink& sink) {
         return;
     }
     // Every input block must have been coded by two overlapping frames.
-    const std::int64_t frames_needed = (samples_in_ + kFrameLength - 1) / kFrameLength + 1;
+    const auto frames_needed =
+        static_cast<std::int64_t>(Encoder::frames_for(static_cast<std::uint64_t>(samples_in_)));
     while (frames_written_ < frames_needed) {
         push_block(nullptr, 0, sink);
     }

@@ -72,6 +72,12 @@ public:
     // Flushes the remaining frames.
     void finish(FrameSink& sink);
 
+    // Frames written for `samples` input samples per channel: each input block passes
+    // through two overlapping transforms.
+    static std::uint64_t frames_for(std::uint64_t samples) {
+        return (samples + kFrameLength - 1) / kFrameLength + 1;
+    }
+
 private:
     std::unique_ptr<FrameEncoder> frames_;
 };
