@@ -581,62 +581,67 @@ Clip finish(const std::string& name, const std::string& description, Stereo&& s,
     return clip;
 }
 
+// The clips in table order: the stereo ones, then the mono ones (named "..._mono").
+struct ClipKind {
+    const char* name;
+    const char* description;
+    Stereo (*make)(double seconds);
+    bool mono;
+    bool tonal;           // plucked or struck partials, where noise between them is heard
+    double full = kPeak;  // the peak it is scaled to
+};
+
+const ClipKind kClips[] = {
+    {"chords", "dense low piano chords", chords, false, true},
+    {"transients", "castanets, kick and snare over a quiet tone", transients, false, false},
+    {"pink_noise", "partly correlated pink noise", pink_noise, false, false},
+    {"speech", "formant voice, male then female, centred", speech, false, false},
+    {"panned_mix", "bass, guitar, pad and drums across the image", panned_mix, false, false},
+    {"tone_clicks", "440 Hz tone hard right, castanet clicks hard left", tone_clicks, false, false},
+    {"wide_pair", "harpsichord left, voice right", wide_pair, false, true},
+    {"antiphase", "harpsichord and pink noise, right = -left", antiphase, false, true},
+    {"speech_music", "voice in the centre over harpsichord and chords", speech_music, false, true},
+    {"clipped_mix", "the panned mix 12 dB hot, clipped at full scale", clipped_mix, false, false,
+     1.0},
+    {"speech_mono", "the speech clip as one channel", speech, true, false},
+    {"mix_mono", "the panned mix as one channel", panned_mix, true, false},
+};
+
+const ClipKind* find_clip(const std::string& name) {
+    for (const ClipKind& kind : kClips) {
+        if (name == kind.name) {
+            return &kind;
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 std::vector<std::string> clip_names() {
-    return {"chords",    "transients", "pink_noise",   "speech",      "panned_mix",  "tone_clicks",
-            "wide_pair", "antiphase",  "speech_music", "clipped_mix", "speech_mono", "mix_mono"};
+    std::vector<std::string> names;
+    for (const ClipKind& kind : kClips) {
+        names.emplace_back(kind.name);
+    }
+    return names;
 }
 
 bool is_tonal_clip(const std::string& name) {
-    return name == "chords" || name == "wide_pair" || name == "antiphase" || name == "speech_music";
+    const ClipKind* kind = find_clip(name);
+    return kind != nullptr && kind->tonal;
 }
 
 bool is_mono_clip(const std::string& name) {
-    return name.size() > 5 && name.compare(name.size() - 5, 5, "_mono") == 0;
+    const ClipKind* kind = find_clip(name);
+    return kind != nullptr && kind->mono;
 }
 
 Clip make_clip(const std::string& name, double seconds) {
-    if (name == "chords") {
-        return finish(name, "dense low piano chords", chords(seconds));
+    const ClipKind* kind = find_clip(name);
+    if (kind == nullptr) {
+        throw std::invalid_argument("unknown clip '" + name + "'");
     }
-    if (name == "transients") {
-        return finish(name, "castanets, kick and snare over a quiet tone", transients(seconds));
-    }
-    if (name == "pink_noise") {
-        return finish(name, "partly correlated pink noise", pink_noise(seconds));
-    }
-    if (name == "speech") {
-        return finish(name, "formant voice, male then female, centred", speech(seconds));
-    }
-    if (name == "panned_mix") {
-        return finish(name, "bass, guitar, pad and drums across the image", panned_mix(seconds));
-    }
-    if (name == "tone_clicks") {
-        return finish(name, "440 Hz tone hard right, castanet clicks hard left",
-                      tone_clicks(seconds));
-    }
-    if (name == "wide_pair") {
-        return finish(name, "harpsichord left, voice right", wide_pair(seconds));
-    }
-    if (name == "antiphase") {
-        return finish(name, "harpsichord and pink noise, right = -left", antiphase(seconds));
-    }
-    if (name == "speech_music") {
-        return finish(name, "voice in the centre over harpsichord and chords",
-                      speech_music(seconds));
-    }
-    if (name == "clipped_mix") {
-        return finish(name, "the panned mix 12 dB hot, clipped at full scale", clipped_mix(seconds),
-                      false, 1.0);
-    }
-    if (name == "speech_mono") {
-        return finish(name, "the speech clip as one channel", speech(seconds), true);
-    }
-    if (name == "mix_mono") {
-        return finish(name, "the panned mix as one channel", panned_mix(seconds), true);
-    }
-    throw std::invalid_argument("unknown clip '" + name + "'");
+    return finish(name, kind->description, kind->make(seconds), kind->mono, kind->full);
 }
 
 }  // namespace brevix::bench
