@@ -5,9 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "container/tags.h"
 #include "core/aac_types.h"
 #include "core/encoder.h"
-#include "container/tags.h"
 
 namespace brevix::aac {
 

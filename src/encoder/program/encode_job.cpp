@@ -6,15 +6,15 @@
 #include <stdexcept>
 #include <vector>
 
+#include "brevix_version.h"
 #include "container/adts_writer.h"
-#include "core/encoder.h"
 #include "container/mp4_writer.h"
-#include "wav/speaker_map.h"
-#include "wav/wav_reader.h"
+#include "core/encoder.h"
 #include "program/output_file.h"
 #include "program/platform.h"
 #include "res/product.h"
-#include "brevix_version.h"
+#include "wav/speaker_map.h"
+#include "wav/wav_reader.h"
 
 namespace brevix::mp4 {
 namespace {

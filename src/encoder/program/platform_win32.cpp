@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <string>
 
-#include "win32/utf8_paths.h"
 #include "program/platform.h"
 #include "win32/files.h"  // the Windows headers, before the one below needs them
+#include "win32/utf8_paths.h"
 
 #include <shellapi.h>
 

@@ -11,9 +11,9 @@
 #include <cstdio>
 #include <string>
 
-#include "win32/utf8_paths.h"
 #include "program/platform.h"
 #include "res/resource.h"
+#include "win32/utf8_paths.h"
 
 namespace brevix::mp4 {
 namespace {

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "container/tags.h"
 #include "core/aac_types.h"
 #include "wav/input_file.h"
-#include "container/tags.h"
 
 namespace brevix::aac {
 
