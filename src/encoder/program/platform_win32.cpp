@@ -1,8 +1,10 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <cstddef>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "program/platform.h"
 #include "win32/files.h"  // the Windows headers, before the one below needs them
@@ -25,9 +27,8 @@ std::string last_error_text(DWORD code) {
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string result = length > 0 && text != nullptr
-                             ? win32::wide_to_utf8(std::wstring(text, length))
-                             : "error " + std::to_string(code);
+    std::string result = length > 0 && text != nullptr ? win32::wide_to_utf8(text, length)
+                                                       : "error " + std::to_string(code);
     if (text != nullptr) {
         LocalFree(text);
     }
@@ -82,17 +83,23 @@ std::vector<std::string> command_line_arguments(int, char**) {
 OutputTarget find_output_target(const std::string& path) {
     OutputTarget target;
     target.path = path;
-    const std::wstring name = win32::system_path(path);
-    const std::size_t slash = name.find_last_of(L"\\/");
-    if (name.size() - (slash == std::wstring::npos ? 0 : slash + 1) > 255) {
+    const std::vector<wchar_t> name = win32::system_path(path);
+    const std::size_t length = name.size() - 1;  // without the terminator
+    std::size_t name_start = length;             // after the last separator
+    while (name_start > 0 && name[name_start - 1] != L'\\' && name[name_start - 1] != L'/') {
+        --name_start;
+    }
+    if (length - name_start > 255) {
         target.kind = OutputTarget::kNameTooLong;
         return target;
     }
-    Handle h(win32::open_for_information(name.c_str()));
+    Handle h(win32::open_for_information(name.data()));
     if (!h.valid()) {
         const DWORD error = GetLastError();
-        const std::wstring folder = name.substr(0, slash == std::wstring::npos ? 0 : slash + 1);
-        const DWORD attributes = GetFileAttributesW(folder.c_str());
+        std::vector<wchar_t> folder(name.begin(),
+                                    name.begin() + static_cast<std::ptrdiff_t>(name_start));
+        folder.push_back(L'\0');
+        const DWORD attributes = GetFileAttributesW(folder.data());
         if (error == ERROR_FILENAME_EXCED_RANGE) {
             target.kind = OutputTarget::kNameTooLong;
         } else if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
@@ -117,12 +124,13 @@ OutputTarget find_output_target(const std::string& path) {
     } else {
         target.kind = OutputTarget::kRegularFile;
         // A symbolic link stays: what it points at receives the output.
-        const DWORD own = GetFileAttributesW(name.c_str());
+        const DWORD own = GetFileAttributesW(name.data());
         if (own != INVALID_FILE_ATTRIBUTES && (own & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-            std::wstring final_path(32768, L'\0');
-            const DWORD length = GetFinalPathNameByHandleW(h.value, &final_path[0], 32768, 0);
-            if (length > 0 && length < 32768) {
-                target.path = win32::wide_to_utf8(final_path.substr(0, length));
+            std::vector<wchar_t> final_path(32768, L'\0');
+            const DWORD final_length =
+                GetFinalPathNameByHandleW(h.value, final_path.data(), 32768, 0);
+            if (final_length > 0 && final_length < 32768) {
+                target.path = win32::wide_to_utf8(final_path.data(), final_length);
             }
         }
     }
@@ -130,21 +138,21 @@ OutputTarget find_output_target(const std::string& path) {
 }
 
 OpenedFile open_device(const std::string& path) {
-    Handle h(CreateFileW(win32::system_path(path).c_str(), GENERIC_WRITE,
+    Handle h(CreateFileW(win32::system_path(path).data(), GENERIC_WRITE,
                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
     return h.valid() ? opened(h) : failed(GetLastError());
 }
 
 OpenedFile open_temporary(const std::string& path) {
-    const std::wstring name = win32::system_path(path);
+    const std::vector<wchar_t> name = win32::system_path(path);
     // Shared for deletion only: no other run can open it while this one writes, and it
     // can still be renamed or removed through its name while open. A link is opened as
     // itself, never followed.
-    Handle h(CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+    Handle h(CreateFileW(name.data(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!h.valid()) {
         const DWORD error = GetLastError();
-        const DWORD attributes = GetFileAttributesW(name.c_str());
+        const DWORD attributes = GetFileAttributesW(name.data());
         return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0
                    ? OpenedFile::in_the_way("a folder")
                    : failed(error);
@@ -171,20 +179,19 @@ OpenedFile open_temporary(const std::string& path) {
 
 bool commit_temporary(std::FILE* file, const std::string& path, const std::string& target,
                       std::string* error) {
-    const std::wstring from = win32::system_path(path);
-    const std::wstring to = win32::system_path(target);
+    const std::vector<wchar_t> from = win32::system_path(path);
+    const std::vector<wchar_t> to = win32::system_path(target);
     const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                        FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-    const DWORD existing = GetFileAttributesW(to.c_str());
+    const DWORD existing = GetFileAttributesW(to.data());
     // Moved while still open, so no other run can take it for a stale temporary.
-    if (!MoveFileExW(from.c_str(), to.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!MoveFileExW(from.data(), to.data(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         *error = last_error_text(GetLastError());
         discard_temporary(file, path);
         return false;
     }
     if (existing != INVALID_FILE_ATTRIBUTES) {
-        SetFileAttributesW(to.c_str(),
+        SetFileAttributesW(to.data(),
                            (existing & kept) != 0 ? existing & kept : FILE_ATTRIBUTE_NORMAL);
     }
     if (std::fclose(file) != 0) {
@@ -195,12 +202,12 @@ bool commit_temporary(std::FILE* file, const std::string& path, const std::strin
 }
 
 void discard_temporary(std::FILE* file, const std::string& path) {
-    DeleteFileW(win32::system_path(path).c_str());  // takes effect when it is closed
+    DeleteFileW(win32::system_path(path).data());  // takes effect when it is closed
     std::fclose(file);
 }
 
 bool same_file(const std::string& a, const std::string& b) {
-    return win32::same_file(win32::system_path(a).c_str(), win32::system_path(b).c_str());
+    return win32::same_file(win32::system_path(a).data(), win32::system_path(b).data());
 }
 
 void write_console_text(const std::string& text) {
@@ -208,9 +215,9 @@ void write_console_text(const std::string& text) {
     const HANDLE out = GetStdHandle(STD_ERROR_HANDLE);
     DWORD mode = 0;
     if (GetConsoleMode(out, &mode)) {
-        const std::wstring wide = win32::utf8_to_wide(text);
+        const std::vector<wchar_t> wide = win32::utf8_to_wide(text);
         DWORD written = 0;
-        WriteConsoleW(out, wide.c_str(), static_cast<DWORD>(wide.size()), &written, nullptr);
+        WriteConsoleW(out, wide.data(), static_cast<DWORD>(wide.size() - 1), &written, nullptr);
     } else {
         std::fputs(text.c_str(), stderr);
         std::fflush(stderr);

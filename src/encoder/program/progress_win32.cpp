@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "program/platform.h"
 #include "res/resource.h"
@@ -79,7 +80,7 @@ public:
         write_console_text("mp4: error: " + message + "\n");
         // Nobody is watching once the window is gone: stay silent then.
         if (alive()) {
-            MessageBoxW(window_, win32::utf8_to_wide(message).c_str(), kCaption,
+            MessageBoxW(window_, win32::utf8_to_wide(message).data(), kCaption,
                         MB_OK | MB_ICONEXCLAMATION);
             if (IsWindow(window_)) {
                 PostMessageA(window_, WM_CLOSE, 0, 0);
@@ -111,8 +112,8 @@ private:
     // The text goes as UTF-16, so names outside the window's code page arrive intact.
     void set_status(const std::string& text) {
         if (status_ != nullptr && !slow_) {
-            const std::wstring wide = win32::utf8_to_wide(text);
-            send(status_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+            const std::vector<wchar_t> wide = win32::utf8_to_wide(text);
+            send(status_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.data()));
         }
     }
 

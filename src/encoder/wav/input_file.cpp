@@ -18,12 +18,12 @@ namespace brevix::aac {
 InputFile::InputFile(const std::string& path) {
     const auto folder = [] { return std::runtime_error("it is a folder, not a WAV file"); };
 #ifdef _WIN32
-    const std::wstring name = win32::system_path(path);
-    const DWORD attributes = GetFileAttributesW(name.c_str());
+    const std::vector<wchar_t> name = win32::system_path(path);
+    const DWORD attributes = GetFileAttributesW(name.data());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         throw folder();
     }
-    file_ = _wfopen(name.c_str(), L"rb");
+    file_ = _wfopen(name.data(), L"rb");
 #else
     file_ = std::fopen(path.c_str(), "rb");
 #endif
