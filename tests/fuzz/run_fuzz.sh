@@ -1,8 +1,8 @@
 #!/bin/sh
 # Fuzzes the WAV header probe and the encoder's WAV reader for a bounded time.
 #   run_fuzz.sh BUILD_DIR SECONDS
-# BUILD_DIR is a native build folder in which the targets wav_probe_fuzz, wav_reader_fuzz
-# (the programs wav_probe_fuzzer, wav_reader_fuzzer) and wav_seed_corpus are built.
+# BUILD_DIR is a native build folder in which the targets wav_fuzzers (the programs
+# wav_probe_fuzzer and wav_reader_fuzzer, built with clang++) and wav_seed_corpus are built.
 # The fuzzers share SECONDS (at least one second each); 0 only replays the seed corpus.
 # Exits non-zero on any finding; crashing inputs are kept in
 # BUILD_DIR/tests/fuzz/artifacts/FUZZER/.
@@ -23,8 +23,8 @@ fuzzers="wav_probe_fuzzer wav_reader_fuzzer"
 generator=$dir/wav_seed_corpus
 for program in $fuzzers wav_seed_corpus; do
     if [ ! -x "$dir/$program" ]; then
-        echo "$dir/$program is missing: build the targets wav_probe_fuzz, wav_reader_fuzz" \
-             "and wav_seed_corpus" >&2
+        echo "$dir/$program is missing: build the targets wav_fuzzers and wav_seed_corpus" \
+             "(the fuzzers need clang++)" >&2
         exit 2
     fi
 done
