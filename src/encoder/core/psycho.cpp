@@ -16,6 +16,14 @@ constexpr float kQuietThresholdCapDb = 50.0f;
 constexpr float kPreEchoRise = 2.0f;
 constexpr float kPostEchoRise = 4.0f;
 constexpr int kTonalityContext = 2;  // lines either side of a band: a tone's main lobe
+// Long windows' least masking offset below about 1 kHz, in dB: there a band (86 Hz) holds
+// only a few partials of a chord, a bass line or a voice, which the ear resolves and the
+// flatness measure cannot tell from noise, and noise 5.5 dB under them is heard as
+// roughness in the bass. It holds up to kLowOffsetBark and fades out over kLowOffsetFade
+// Bark above (770 to 1270 Hz). Short windows, chosen for attacks, keep the plain offsets.
+constexpr float kLowOffsetDb = 12.0f;
+constexpr float kLowOffsetBark = 7.0f;
+constexpr float kLowOffsetFade = 3.0f;
 // Forward masking between short windows (2.9 ms apart): a window's threshold is at least
 // this share of the one before.
 constexpr float kForwardMasking = 0.1f;
@@ -91,12 +99,12 @@ PsychoModel::PsychoModel(int sample_rate)
       short_(short_bands(sample_rate)),
       long_mdct_(kLongBlock),
       short_mdct_(kShortBlock) {
-    init_params(long_, kFrameLength, sample_rate, long_params_);
-    init_params(short_, kShortLength, sample_rate, short_params_);
+    init_params(long_, kFrameLength, sample_rate, kLowOffsetDb, long_params_);
+    init_params(short_, kShortLength, sample_rate, 0.0f, short_params_);
 }
 
 void PsychoModel::init_params(const BandLayout& layout, int block_half, int sample_rate,
-                              BandParams& params) {
+                              float low_offset_db, BandParams& params) {
     const float hz_per_line =
         static_cast<float>(sample_rate) / (2.0f * static_cast<float>(block_half));
     // Energy of a full-scale (32768) sine over one block in this MDCT's scaling: M^2 * A^2.
@@ -109,6 +117,10 @@ void PsychoModel::init_params(const BandLayout& layout, int block_half, int samp
         const float high = layout.offsets[b + 1] * hz_per_line;
         params.bark[b] = bark(0.5f * (low + high));
         params.width[b] = bark(high) - bark(low);
+        params.least_offset_db[b] =
+            low_offset_db *
+            std::clamp((kLowOffsetBark + kLowOffsetFade - params.bark[b]) / kLowOffsetFade, 0.0f,
+                       1.0f);
         // The quietest point of the band decides: any noise there must stay below it.
         float db = quiet_threshold_db(low);
         for (int line = layout.offsets[b]; line < layout.offsets[b + 1]; ++line) {
@@ -206,8 +218,9 @@ void PsychoModel::spread(const BandParams& params, const float* energy, const fl
     const int n = params.count;
     float lowered[kMaxLongBands];
     for (int b = 0; b < n; ++b) {
-        lowered[b] =
-            energy[b] * std::pow(10.0f, -masking_offset_db(tonality[b], params.bark[b]) / 10.0f);
+        const float offset =
+            std::max(masking_offset_db(tonality[b], params.bark[b]), params.least_offset_db[b]);
+        lowered[b] = energy[b] * std::pow(10.0f, -offset / 10.0f);
     }
     for (int maskee = 0; maskee < n; ++maskee) {
         threshold[maskee] = 0.0f;

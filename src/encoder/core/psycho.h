@@ -79,9 +79,10 @@ public:
 private:
     struct BandParams {
         int count;
-        float bark[kMaxLongBands];   // centre of the band on the Bark scale
-        float width[kMaxLongBands];  // width on the Bark scale
-        float ath[kMaxLongBands];    // threshold in quiet, band energy
+        float bark[kMaxLongBands];             // centre of the band on the Bark scale
+        float width[kMaxLongBands];            // width on the Bark scale
+        float ath[kMaxLongBands];              // threshold in quiet, band energy
+        float least_offset_db[kMaxLongBands];  // the least masking offset (low bands)
         // spread[masker * count + maskee]: share of the masker's (offset) energy that
         // masks in the maskee band.
         float spread[kMaxLongBands * kMaxLongBands];
@@ -94,8 +95,9 @@ private:
         float mask[kMaxLongBands];  // masking threshold, without the time limits
         bool wants_short;
     };
+    // `low_offset_db`: the least masking offset of the bands below about 1 kHz.
     static void init_params(const BandLayout& layout, int block_half, int sample_rate,
-                            BandParams& params);
+                            float low_offset_db, BandParams& params);
     // Tonality 0..1 of each band of `layout` from the power spectrum `power`, whose lines
     // are `scale` times finer than the layout's.
     static void tonality(const BandLayout& layout, const float* power, int lines, int scale,
