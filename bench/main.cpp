@@ -586,7 +586,7 @@ int run(Launcher& launcher, const Options& o) {
                 Coding& c = row.encoders[i].coding;
                 c.holes = row.encoders[i].failed
                               ? 0.0
-                              : hole_share(src.samples, decoded[i], c.lag, clip.sample_rate,
+                              : hole_share(src.samples, decoded[i], c.lag, clip.sample_rate, 4000.0,
                                            row.encoders[1].coding.bandwidth_hz);
             }
             rows.push_back(std::move(row));

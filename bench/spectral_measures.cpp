@@ -90,16 +90,16 @@ double decoded_bandwidth_hz(const Channels& source, const Channels& decoded, int
 }
 
 double hole_share(const Channels& source, const Channels& decoded, int lag, int sample_rate,
-                  double limit_hz) {
-    // Third-octave bands from the one centred at 4 kHz, cut at `limit_hz`; a band keeps
+                  double from_hz, double limit_hz) {
+    // Third-octave bands from the one centred at `from_hz`, cut at `limit_hz`; a band keeps
     // at least half its width or is left out.
     const double hz_per_bin = static_cast<double>(sample_rate) / kSize;
     const double full_scale_power = 3.0 * kSize * kSize * 32768.0 * 32768.0 / 32.0;
     std::vector<int> first, end;
     std::vector<double> quiet;
     for (int k = 0;; ++k) {
-        const double lo = 4000.0 * std::pow(2.0, (k - 0.5) / 3.0);
-        const double hi = std::min(4000.0 * std::pow(2.0, (k + 0.5) / 3.0), limit_hz);
+        const double lo = from_hz * std::pow(2.0, (k - 0.5) / 3.0);
+        const double hi = std::min(from_hz * std::pow(2.0, (k + 0.5) / 3.0), limit_hz);
         if (hi - lo < 0.5 * lo * (std::pow(2.0, 1.0 / 3.0) - 1.0) || hi >= sample_rate / 2.0) {
             break;
         }

@@ -17,11 +17,12 @@ using Channels = std::vector<std::vector<float>>;
 double decoded_bandwidth_hz(const Channels& source, const Channels& decoded, int lag,
                             int sample_rate);
 
-// Of the (frame, third-octave band) cells from 4 kHz up to `limit_hz` in which the source
-// rises above the threshold in quiet, the share where the decoding's energy lies 10 dB or
-// more below the source's (frames of 2048 samples, hop 1024, Hann window; all channels).
+// Of the (frame, third-octave band) cells from the band centred at `from_hz` up to
+// `limit_hz` in which the source rises above the threshold in quiet, the share where the
+// decoding's energy lies 10 dB or more below the source's (frames of 2048 samples, hop
+// 1024, Hann window; all channels).
 double hole_share(const Channels& source, const Channels& decoded, int lag, int sample_rate,
-                  double limit_hz);
+                  double from_hz, double limit_hz);
 
 // Sample positions of the source's onsets: the energy of a 64-sample block (all channels)
 // at least 20 dB above each of the 4 blocks before it (6 ms at 44.1 kHz) and above

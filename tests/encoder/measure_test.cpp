@@ -122,10 +122,10 @@ TEST(SpectralMeasures, BandwidthHolesAndPreEchoGiveKnownAnswers) {
     // 9 dB down is no hole, 11 dB down is; a decoding that stops halfway has half.
     const std::vector<float> noise = white_noise(n, 3000.0f, 1);
     const std::vector<float> none(n, 0.0f);
-    EXPECT_EQ(hole_share({noise}, {plus(none, noise, 0.355f)}, 0, 44100, 16000.0), 0.0);
-    EXPECT_EQ(hole_share({noise}, {plus(none, noise, 0.28f)}, 0, 44100, 16000.0), 1.0);
+    EXPECT_EQ(hole_share({noise}, {plus(none, noise, 0.355f)}, 0, 44100, 4000.0, 16000.0), 0.0);
+    EXPECT_EQ(hole_share({noise}, {plus(none, noise, 0.28f)}, 0, 44100, 4000.0, 16000.0), 1.0);
     const std::vector<float> half(noise.begin(), noise.begin() + n / 2);
-    EXPECT_NEAR(hole_share({noise}, {half}, 0, 44100, 16000.0), 0.5, 0.03);
+    EXPECT_NEAR(hole_share({noise}, {half}, 0, 44100, 4000.0, 16000.0), 0.5, 0.03);
     // Clicks every 8000 samples from 4000 on; noise in the 5 ms before each counts, 10 dB
     // more of it counts 10 dB more, and noise after them does not count.
     const std::vector<float> clicks = test::as_16_bit(test::clicks(int(n), 44100, 8000));

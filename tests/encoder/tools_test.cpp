@@ -159,9 +159,9 @@ TEST_F(Tools, IntensityStereoKeepsTheLevelAndPhaseOfTheRightChannel) {
 // What a listener hears at once in a pair, each fault caught on the benchmark's clip
 // where it happened: a channel that drops out for 3 ms (a bass note's window grouped with
 // an attack's), a voice starved beside a harpsichord's attacks (short windows forced on
-// both), noise energies out of a decoder's range (a tone's silent high bands), an
-// anti-phase image turned into two unrelated noises, and dense low chords coded as if they
-// were noise.
+// both) or its fricatives' bands left empty below where noise may stand in, noise
+// energies out of a decoder's range (a tone's silent high bands), an anti-phase image
+// turned into two unrelated noises, and dense low chords coded as if they were noise.
 TEST_F(Tools, StereoPairsKeepEveryChannelTheImageAndACleanStream) {
     const auto clip = [](const char* name, double seconds, double from) {
         const bench::Clip c = bench::make_clip(name, seconds);
@@ -202,6 +202,9 @@ TEST_F(Tools, StereoPairsKeepEveryChannelTheImageAndACleanStream) {
         const std::vector<double> low = bench::low_band_snr(source, ff_.samples, 0, 44100);
         if (c == 1) {
             EXPECT_GT(low[1], 5.0) << "the voice";
+            EXPECT_EQ(bench::hole_share({source[1]}, {ff_.samples[1]}, 0, 44100, 1000.0, 4000.0),
+                      0.0)
+                << "a fricative's band left empty";
         }
         if (c == 4) {
             std::printf("[ measure  ] chords below 4 kHz: %.2f %.2f dB\n", low[0], low[1]);

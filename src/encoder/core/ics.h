@@ -49,6 +49,7 @@ struct Ics {
     // where `energy` is a mid or side channel's).
     std::uint8_t fixed_book[kMaxCodingBands] = {};
     std::uint8_t may_substitute[kMaxCodingBands] = {};
+    int noise_start = 0;  // the lowest band of a group where noise may ever stand in
     float output_energy[kMaxCodingBands] = {};
     // The left channel of a pair: how alike the two channels are per band, their
     // normalised correlation (-1..1), so that noise filling holes in both keeps it.

@@ -24,6 +24,10 @@ constexpr float kNoiseLikeTonality = 0.3f;
 // In a left/right band of a pair whose channels are at least this alike, noise in one
 // channel beside the other's coded waveform is made noise in both (see noise_in_both()).
 constexpr float kNoiseBesideWaveform = 0.5f;
+// Below the bands where noise may stand in, a band the source fills above its mask and
+// the coding leaves empty is a hole: a part of the sound gone for a frame (the band of a
+// fricative, a formant), heard more than noise of the band's energy would be.
+constexpr float kHoleLoss = 2.0f;
 // A substituted band's noise energy value is 2 log2 E for noise of energy E per window
 // (the sum of its lines' squares, in the spectrum's scale, as decoders give it back), and
 // within kMinNoiseEnergy..kMaxNoiseEnergy, what every decoder takes (a full-scale band is
@@ -40,6 +44,7 @@ float noise_energy_value(float energy, int windows) {
 }  // namespace
 
 void mark_substitutable(Ics& ics, int first_band, std::uint8_t mode) {
+    ics.noise_start = first_band;
     // The window before short ones ends in the attack they announce: noise of the attack's
     // energy spread over the whole window would be heard before it, so there noise only
     // stands in for bands that would otherwise be left empty.
@@ -71,6 +76,10 @@ float substitution_cost(const Ics& ics, int g, int i, float inverse_mask) {
         ics.may_substitute[i] == kSubstituteFreely && ics.tonality[i] < kNoiseLikeTonality;
     const float loss = freely ? kNoiseLikeLoss + (1.0f - kNoiseLikeLoss) * t : 1.0f;
     return inverse_mask * ics.energy[i] * loss;
+}
+
+float empty_band_loss(const Ics& ics, int b, int i, float inverse_mask) {
+    return b < ics.noise_start && inverse_mask * ics.energy[i] > 1.0f ? kHoleLoss : 1.0f;
 }
 
 bool noise_in_both(const Ics& left, const Ics& right, int i) {

@@ -1,4 +1,5 @@
-// Noise substitution: where noise may stand in for a band, what that costs a listener,
+// Noise substitution: where noise may stand in for a band, what that (and a band left
+// empty where it may not) costs a listener,
 // how a pair's noise is made what both decoders give alike, and the noise energy a band
 // is coded with. The rate loop chooses per band between its waveform, noise and nothing by
 // these rules; the bitstream writer codes the energies (core/syntax_writer.h), and the
@@ -23,6 +24,11 @@ void mark_substitutable(Ics& ics, int first_band, std::uint8_t mode);
 // What coding band `i` (in group `g`) as noise costs a listener, as noise energy times
 // `inverse_mask` (weight over threshold); negative where noise may not stand in.
 float substitution_cost(const Ics& ics, int g, int i, float inverse_mask);
+
+// How many times its energy (the noise it leaves) leaving band `i` (band `b` of its group)
+// empty costs a listener: more than once below the bands where noise may stand in, where an
+// empty band the source fills above its mask is a hole; once elsewhere.
+float empty_band_loss(const Ics& ics, int b, int i, float inverse_mask);
 
 // In a left/right band of a pair, whether noise in one channel beside the other channel's
 // coded waveform should be noise in both (channels alike enough, both noise-like).

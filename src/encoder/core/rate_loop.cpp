@@ -62,6 +62,7 @@ void RateLoop::prepare(Ics* const* channels, int count) {
                 band.joined = false;
                 band.substituted =
                     band.fixed ? -1.0f : substitution_cost(ics, g, i, band.inverse_mask);
+                band.hole = empty_band_loss(ics, b, i, band.inverse_mask);
                 std::fill(s.cached_bits[i], s.cached_bits[i] + kCacheSize, std::int16_t{-1});
             }
         }
@@ -117,7 +118,7 @@ void RateLoop::choose(int channel, int band, float lambda, bool substitution) {
     // The best of the options without spectral bits: a band with energy that may be
     // substituted is substituted rather than left empty (a band that comes and goes from
     // frame to frame is heard).
-    float empty = b.inverse_mask * b.energy;
+    float empty = b.inverse_mask * b.energy * b.hole;
     int empty_choice = kNotCoded;
     if (b.substituted >= 0.0f && substitution) {
         empty = b.substituted + lambda * kSubstitutedBits;
@@ -134,6 +135,9 @@ void RateLoop::choose(int channel, int band, float lambda, bool substitution) {
         int bits = 0;
         float noise = 0.0f;
         measure(channel, band, scalefactor, &bits, &noise);
+        if (noise >= b.energy) {
+            noise *= b.hole;  // every value quantised to zero: as empty as not coding it
+        }
         return b.inverse_mask * noise + lambda * static_cast<float>(bits);
     };
     float best = cost(sf);

@@ -82,6 +82,7 @@ private:
         int cache_base;      // scalefactor of cache slot 0
         int chosen;          // scalefactor, or kNotCoded / kSubstituted / kFixed
         float substituted;   // distortion when substituted, < 0 where not allowed
+        float hole;          // times its energy that leaving the band empty costs
         bool fixed;          // intensity band
         bool joined;         // made intensity to share the left channel's noise
     };
