@@ -1,9 +1,9 @@
 // Noise substitution: where noise may stand in for a band, what that (and a band left
-// empty where it may not) costs a listener,
-// how a pair's noise is made what both decoders give alike, and the noise energy a band
-// is coded with. The rate loop chooses per band between its waveform, noise and nothing by
-// these rules; the bitstream writer codes the energies (core/syntax_writer.h), and the
-// predictors are reset in substituted bands as decoders do (core/prediction.h).
+// empty where it may not) costs a listener, how a pair's noise is made what both decoders
+// give alike, and the noise energy a band is coded with. The rate loop chooses per band
+// between its waveform, noise and nothing by these rules; the bitstream writer codes the
+// energies (core/syntax_writer.h), and the predictors are reset in substituted bands as
+// decoders do (core/prediction.h).
 #pragma once
 
 #include <cstdint>
