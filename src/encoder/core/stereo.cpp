@@ -14,9 +14,16 @@ namespace {
 // channels of a left/right band (the decoded channels uncorrelated); in an intensity band
 // the right channel's copy of the left one's noise (correlation +1 or -1). Decoders differ
 // on noise in mid/side bands, so those are never substituted (see RateLoop::pair()). A
-// band that may be substituted stays left/right, so that noise can stand in for it,
-// unless its channels are at least this alike (|correlation|): then mid/side may code it.
+// band where noise may stand in for its own sake stays left/right, so that it can, unless
+// its channels are at least this alike (|correlation|): then mid/side may code it.
 constexpr float kMidSideNoiseCorrelation = 0.8f;
+// Where noise only fills holes (the higher rates), mid/side may code a band whose channels
+// are at least this alike: its mid and side keep the image that independent noise in left
+// and right blurs (each channel's quantisation noise lowers their correlation).
+constexpr float kMidSideHolesCorrelation = 0.5f;
+// How much further mid/side may move a band's decoded correlation from the source's than
+// left/right would (see image_shift()).
+constexpr float kImageShiftSlack = 0.02f;
 // Intensity stereo keeps the channels' levels but makes them fully (anti-)correlated: only
 // for bands whose channels are at least this alike.
 constexpr float kIntensityMinCorrelation = 0.8f;
@@ -35,6 +42,45 @@ constexpr float kIntensityMinShare = 1e-3f;
 // as much as left and right at their own thresholds.
 float mid_side_threshold(float t_l, float t_r) {
     return t_l * t_r / std::max(t_l + t_r, 1e-30f);
+}
+
+// How far a band's decoded correlation moves from the source's when it is coded as left/
+// right and as mid/side, with each coded signal left the noise the rate loop gives it at
+// `lambda` (optimum_noise()). At these noise levels a coded signal keeps about
+// 1 - noise / energy of itself (the noise is mostly energy lost, orthogonal to what is
+// kept). Left/right noise is independent in the two channels and lowers the correlation
+// by the square root of both shares; mid/side keeps the image while mid and side keep
+// alike shares and makes the channels one when the side is left empty.
+struct ImageShift {
+    float left_right = 0.0f;
+    float mid_side = 0.0f;
+};
+
+float kept_share(float energy, float threshold, float weight, int lines, float lambda) {
+    if (energy <= 0.0f) {
+        return 1.0f;
+    }
+    const float noise = optimum_noise(lambda, lines, weight / std::max(threshold, 1e-9f));
+    return std::max(0.0f, 1.0f - noise / energy);
+}
+
+// `lr` is the band's sum of l * r; t_* the thresholds left/right and mid/side code against.
+ImageShift image_shift(float e_l, float e_r, float lr, float t_l, float t_r, float t_ms,
+                       float weight, int lines, float lambda) {
+    const float source = lr / std::max(std::sqrt(e_l * e_r), 1e-30f);
+    const float a_l = kept_share(e_l, t_l, weight, lines, lambda);
+    const float a_r = kept_share(e_r, t_r, weight, lines, lambda);
+    const float e_mid = 0.25f * (e_l + e_r + 2.0f * lr);
+    const float e_side = 0.25f * (e_l + e_r - 2.0f * lr);
+    const float a_m = kept_share(e_mid, t_ms, weight, lines, lambda);
+    const float a_s = kept_share(e_side, t_ms, weight, lines, lambda);
+    // Decoded left = mid + side and right = mid - side: their product keeps a_m e_mid -
+    // a_s e_side, their energies the kept cross term 2 sum(mid side) = (e_l - e_r) / 2 too.
+    const float cross = 0.5f * a_m * a_s * (e_l - e_r);
+    const float kept_mid_side = a_m * e_mid + a_s * e_side;
+    const float energies = (kept_mid_side + cross) * (kept_mid_side - cross);
+    const float decoded = (a_m * e_mid - a_s * e_side) / std::sqrt(std::max(energies, 1e-30f));
+    return {std::fabs(source) * (1.0f - std::sqrt(a_l * a_r)), std::fabs(decoded - source)};
 }
 
 // Lowest cost (distortion plus lambda times bits) of coding a band of `energy` over `lines`
@@ -115,9 +161,10 @@ bool choose_intensity(Ics& left, Ics& right, int band, float correlation, float 
 // channel's noise-to-mask ratio counts for both: mid and side share the threshold
 // t_l t_r / (t_l + t_r), at which their noise costs as much as left and right at their
 // own thresholds. (Which of the two then gets fewer bits is the rate loop's choice.)
-// Bands that may be substituted stay left/right unless the channels are very alike (see
-// kMidSideNoiseCorrelation); how alike they are is kept per band for the rate loop, which
-// joins noise bands by intensity in that proportion.
+// Bands that may be substituted stay left/right unless the channels are alike (see
+// kMidSideNoiseCorrelation and kMidSideHolesCorrelation), and become mid/side only where
+// that keeps the image as well as left/right would; how alike the channels are is kept per
+// band for the rate loop, which joins noise bands by intensity in that proportion.
 }  // namespace
 
 void choose_stereo(Ics& left, Ics& right, StereoMask& mask, const StereoTools& tools,
@@ -170,7 +217,10 @@ void choose_stereo(Ics& left, Ics& right, StereoMask& mask, const StereoTools& t
                 choose_intensity(left, right, i, correlation, lambda)) {
                 continue;
             }
-            if (may_substitute && alike < kMidSideNoiseCorrelation) {
+            const bool freely = left.may_substitute[i] == kSubstituteFreely ||
+                                right.may_substitute[i] == kSubstituteFreely;
+            if (may_substitute &&
+                alike < (freely ? kMidSideNoiseCorrelation : kMidSideHolesCorrelation)) {
                 continue;  // left/right, so that noise may stand in for it
             }
             const float t_l = left.threshold[i];
@@ -181,7 +231,13 @@ void choose_stereo(Ics& left, Ics& right, StereoMask& mask, const StereoTools& t
                                 band_entropy(right.energy[i], right.threshold[i], width);
             const float pe_ms =
                 band_entropy(e_mid, t_mid, width) + band_entropy(e_side, t_side, width);
-            const bool ms = pe_ms <= pe_lr;
+            bool ms = pe_ms <= pe_lr;
+            if (ms && may_substitute) {
+                const ImageShift shift =
+                    image_shift(left.energy[i], right.energy[i], correlation, t_l, t_r, t_mid,
+                                left.weight[i], width, lambda);
+                ms = shift.mid_side <= shift.left_right + kImageShiftSlack;
+            }
             mask.used[i] = ms ? 1 : 0;
             if (!ms) {
                 continue;
