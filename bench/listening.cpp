@@ -194,6 +194,10 @@ std::vector<double> low_band_snr(const Channels& source, const Channels& decoded
 std::vector<double> floor_between_partials(const Channels& source, const Channels& decoded, int lag,
                                            int sample_rate) {
     constexpr int kReach = 8;
+    // A frame holds partials when at least one bin in this many is a valley: in noise (a
+    // fricative, a cymbal) a bin falls 30 dB below its neighbourhood's peak only by chance,
+    // one or two bins in a frame, and those say nothing of partials.
+    constexpr int kLineSpectrumShare = 10;
     std::vector<double> result;
     const int first = bin_of(4000.0, sample_rate);
     const int end = bin_of(11000.0, sample_rate);
@@ -222,15 +226,23 @@ std::vector<double> floor_between_partials(const Channels& source, const Channel
             for (int k = first - kReach; k < end + kReach; ++k) {
                 power[static_cast<std::size_t>(k)] = x.power(k);
             }
+            double source_valleys = 0.0;
+            double decoded_valleys = 0.0;
+            int valleys = 0;
             for (int k = first; k < end; ++k) {
                 double peak = 0.0;
                 for (int j = k - kReach; j <= k + kReach; ++j) {
                     peak = std::max(peak, power[static_cast<std::size_t>(j)]);
                 }
                 if (power[static_cast<std::size_t>(k)] < peak * 1e-3) {
-                    source_floor += power[static_cast<std::size_t>(k)];
-                    decoded_floor += y.power(k);
+                    source_valleys += power[static_cast<std::size_t>(k)];
+                    decoded_valleys += y.power(k);
+                    ++valleys;
                 }
+            }
+            if (valleys * kLineSpectrumShare >= end - first) {
+                source_floor += source_valleys;
+                decoded_floor += decoded_valleys;
             }
         }
         result.push_back(source_floor > 0.0 ? db(decoded_floor / source_floor)

@@ -47,8 +47,9 @@ std::vector<double> low_band_snr(const Channels& source, const Channels& decoded
 
 // How far the decoding raises the floor between partials (4-11 kHz): over the bins where
 // the source lies 30 dB or more below its strongest bin within 8 bins either side, in the
-// frames where the source's 4-11 kHz energy is within 30 dB of its loudest frame's, the
-// decoding's energy over the source's, in dB. Per channel; meaningful on tonal material.
+// frames where the source's 4-11 kHz energy is within 30 dB of its loudest frame's and
+// such valleys make up a tenth or more of the bins (a line spectrum), the decoding's
+// energy over the source's, in dB. Per channel; NaN where no frame holds partials.
 std::vector<double> floor_between_partials(const Channels& source, const Channels& decoded, int lag,
                                            int sample_rate);
 

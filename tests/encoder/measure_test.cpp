@@ -187,6 +187,8 @@ TEST(Listening, DropoutsImageLowBandAndFloorGiveKnownAnswers) {
     }
     EXPECT_NEAR(floor_between_partials({partials}, {partials}, 0, 44100)[0], 0.0, 1e-6);
     EXPECT_GT(floor_between_partials({partials}, {plus(partials, b, 0.1f)}, 0, 44100)[0], 10.0);
+    EXPECT_TRUE(std::isnan(floor_between_partials({a}, {plus(a, b, 0.1f)}, 0, 44100)[0]))
+        << "noise has no partials, only chance valleys";
 }
 
 TEST(StreamStats, ToolSharesAndSubstitutedCellsFollowTheStream) {
