@@ -161,7 +161,8 @@ TEST_F(Tools, IntensityStereoKeepsTheLevelAndPhaseOfTheRightChannel) {
 // where it happened: a channel that drops out for 3 ms (a bass note's window grouped with
 // an attack's), a voice starved beside a harpsichord's attacks (short windows forced on
 // both) or its fricatives' bands left empty below where noise may stand in, noise
-// energies out of a decoder's range (a tone's silent high bands), an anti-phase image
+// energies out of a decoder's range (a tone's silent high bands), a steady tone's coding
+// noise spread over the bands around it (its window's side lobes), an anti-phase image
 // turned into two unrelated noises, dense low chords coded as if they were noise, and
 // partly alike noise blurred by each channel's own quantisation noise at a high rate.
 TEST_F(Tools, StereoPairsKeepEveryChannelTheImageAndACleanStream) {
@@ -216,6 +217,10 @@ TEST_F(Tools, StereoPairsKeepEveryChannelTheImageAndACleanStream) {
             EXPECT_EQ(bench::hole_share({source[1]}, {ff_.samples[1]}, 0, 44100, 1000.0, 4000.0),
                       0.0)
                 << "a fricative's band left empty";
+        }
+        if (c == 2) {
+            std::printf("[ measure  ] the tone below 4 kHz: %.2f dB\n", low[1]);
+            EXPECT_GT(low[1], 55.0) << "a steady tone's noise spread around it";
         }
         if (c == 4) {
             std::printf("[ measure  ] chords below 4 kHz: %.2f %.2f dB\n", low[0], low[1]);

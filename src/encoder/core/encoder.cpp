@@ -40,6 +40,10 @@ constexpr float kSplitWindowCorrelation = 0.5f;
 // The low-frequency effects channel feeds a subwoofer that plays little above 120 Hz;
 // its lowest bands up to about twice that are coded, so the crossover stays intact.
 constexpr int kLfeBandwidthHz = 240;
+// A long window takes the KBD shape when its spectra need at least this share fewer bits
+// than with the sine shape (see FrameEncoder::long_window_shape()): where the two are
+// close, the sine window's finer resolution of close partials is worth more.
+constexpr float kKbdSaving = 0.05f;
 // Playback raises the LFE channel by 10 dB, and its coding noise with it.
 constexpr float kLfeThresholdScale = 0.1f;
 
@@ -56,6 +60,8 @@ struct FrameEncoder::Channel {
     WindowSequence sequence = WindowSequence::kEightShort;
     WindowShape shape = WindowShape::kSine;
     float raw[kFrameLength] = {};  // spectrum in window order
+    // A long window's spectrum with each shape's right half (see long_window_shape()).
+    float shaped[2][kFrameLength] = {};
     float short_energy[kNumShortWindows * kMaxShortBands] = {};
     float short_threshold[kNumShortWindows * kMaxShortBands] = {};
     float short_weight[kMaxShortBands] = {};
@@ -231,8 +237,8 @@ void FrameEncoder::analyze_channel(Channel& ch, WindowSequence sequence, WindowS
         }
         ch.psycho.analyze_short(ch.raw, ch.short_energy, ch.short_threshold, ch.short_weight);
     } else {
-        window_long_block(ch.history, sequence, previous_shape, shape, windowed_);
-        long_mdct_.forward(windowed_, ch.raw);
+        const float* spectrum = ch.shaped[static_cast<int>(shape)];
+        std::copy(spectrum, spectrum + kFrameLength, ch.raw);
         ch.psycho.analyze_long(ch.raw, ch.ics.energy, ch.ics.threshold, ch.ics.weight);
         // Tonal for noise substitution: a line spectrum within the frame, or lines that
         // go on steadily from frame to frame (many partials can look as flat as noise).
@@ -343,7 +349,8 @@ void FrameEncoder::analyze_element(const ChannelElement& element) {
     const int count = element.channels();
     if (element.id == ElementId::kLfe) {
         Channel& lfe = *channels_[static_cast<std::size_t>(first)];
-        analyze_channel(lfe, WindowSequence::kOnlyLong, WindowShape::kSine);
+        analyze_channel(lfe, WindowSequence::kOnlyLong,
+                        long_window_shape(first, 1, WindowSequence::kOnlyLong, lfe_max_sfb_));
         group_and_layout(first, count, lfe_max_sfb_, nullptr, 1);
         // Its few lines cost little: code them finer by the playback gain.
         for (int b = 0; b < lfe_max_sfb_; ++b) {
@@ -405,10 +412,56 @@ float FrameEncoder::frame_correlation(int left) const {
 // Analyses the channels [first, first + count) with window `sequence`: the transform,
 // the psychoacoustic model, the short windows' grouping, temporal noise shaping and the
 // band layout.
+// Transforms the channels [first, first + count) with long window `sequence` and chooses
+// its shape, one for them all (a pair sharing its windows shares it too); leaves each
+// channel's spectrum in `shaped`. The KBD window's far side lobes lie far below the sine
+// window's, so the lines of a steady tone leak much less into the quiet bands around
+// them; the sine window's narrower main lobe keeps close partials apart. Each shape is
+// judged by the bits its spectra need against the model's thresholds over the first
+// `max_sfb` bands, with that shape on both halves of the window: the left half follows
+// the previous frame's shape whatever this frame chooses, and judged by its right half
+// alone the shape would flip every frame, each frame undoing what the last one gained.
+WindowShape FrameEncoder::long_window_shape(int first, int count, WindowSequence sequence,
+                                            int max_sfb) {
+    const BandLayout layout = long_bands(config_.sample_rate);
+    float bits[2] = {};
+    float energy[kMaxLongBands];
+    float threshold[kMaxLongBands];
+    float weight[kMaxLongBands];
+    for (int c = first; c < first + count; ++c) {
+        Channel& ch = *channels_[static_cast<std::size_t>(c)];
+        for (const WindowShape shape : {WindowShape::kSine, WindowShape::kKbd}) {
+            float* spectrum = ch.shaped[static_cast<int>(shape)];
+            window_long_block(ch.history, sequence, shape, shape, windowed_);
+            long_mdct_.forward(windowed_, spectrum);
+            ch.psycho.analyze_long(spectrum, energy, threshold, weight);
+            for (int b = 0; b < max_sfb; ++b) {
+                bits[static_cast<int>(shape)] +=
+                    band_entropy(energy[b], threshold[b], layout.width(b));
+            }
+        }
+    }
+    const WindowShape chosen =
+        bits[static_cast<int>(WindowShape::kKbd)] <
+                (1.0f - kKbdSaving) * bits[static_cast<int>(WindowShape::kSine)]
+            ? WindowShape::kKbd
+            : WindowShape::kSine;
+    // The window's left half continues the previous frame's shape.
+    for (int c = first; c < first + count; ++c) {
+        Channel& ch = *channels_[static_cast<std::size_t>(c)];
+        if (ch.shape != chosen) {
+            window_long_block(ch.history, sequence, ch.shape, chosen, windowed_);
+            long_mdct_.forward(windowed_, ch.shaped[static_cast<int>(chosen)]);
+        }
+    }
+    return chosen;
+}
+
 void FrameEncoder::window_channels(int first, int count, WindowSequence sequence) {
-    const WindowShape shape =
-        sequence == WindowSequence::kEightShort ? WindowShape::kKbd : WindowShape::kSine;
     const bool short_windows = sequence == WindowSequence::kEightShort;
+    const WindowShape shape = short_windows
+                                  ? WindowShape::kKbd
+                                  : long_window_shape(first, count, sequence, long_max_sfb_);
     TnsChannel tns[kMaxTnsChannels];
     for (int c = first; c < first + count; ++c) {
         Channel& ch = *channels_[static_cast<std::size_t>(c)];

@@ -51,6 +51,7 @@ private:
     void encode_frame(FrameSink& sink);
     void analyze_channel(Channel& ch, WindowSequence sequence, WindowShape shape);
     void analyze_element(const ChannelElement& element);
+    WindowShape long_window_shape(int first, int count, WindowSequence sequence, int max_sfb);
     void window_channels(int first, int count, WindowSequence sequence);
     float frame_correlation(int left) const;
     int short_grouping(int first, int count, int* lengths) const;
