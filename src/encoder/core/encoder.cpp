@@ -34,6 +34,12 @@ constexpr int kNoiseSubstitutionMaxRate = 48000;
 constexpr int kNoiseSubstitutionStartHz = 3500;
 constexpr int kIntensityMaxRate = 48000;
 constexpr int kIntensityStartHz = 6000;
+// From this rate per channel (bits/s) long windows keep noise at least kBassOffsetDb under
+// each band below 200 Hz (see PsychoModel): below it, the bits that takes leave holes
+// elsewhere (a voice's fricatives beside a harpsichord's bass, a loud noise's intensity
+// bands losing their level).
+constexpr int kBassOffsetMinRate = 40000;
+constexpr float kBassOffsetDb = 16.0f;
 // Below this correlation of its samples a pair whose channels want different windows
 // gives each the windows it wants (see FrameEncoder::analyze_element()).
 constexpr float kSplitWindowCorrelation = 0.5f;
@@ -50,8 +56,9 @@ constexpr float kLfeThresholdScale = 0.1f;
 }  // namespace
 
 struct FrameEncoder::Channel {
-    explicit Channel(int sample_rate)
-        : psycho(sample_rate), predictors(long_bands(sample_rate).offsets[kPredictionBands]) {}
+    Channel(int sample_rate, float bass_offset_db)
+        : psycho(sample_rate, bass_offset_db),
+          predictors(long_bands(sample_rate).offsets[kPredictionBands]) {}
 
     float history[3 * kFrameLength] = {};  // blocks k, k+1 (this frame) and k+2 (look-ahead)
     PsychoModel psycho;
@@ -163,7 +170,9 @@ FrameEncoder::FrameEncoder(const EncoderConfig& config, int container_bits_per_f
     }
 
     for (int c = 0; c < config.channels; ++c) {
-        channels_.push_back(std::make_unique<Channel>(config.sample_rate));
+        channels_.push_back(std::make_unique<Channel>(
+            config.sample_rate,
+            config.bit_rate / full_band_channels >= kBassOffsetMinRate ? kBassOffsetDb : 0.0f));
     }
     frame_buffer_.resize(max_frame_bytes(config.channels) + 16);
     const int average = static_cast<int>(static_cast<std::int64_t>(config.bit_rate) * kFrameLength /

@@ -24,6 +24,10 @@ constexpr int kTonalityContext = 2;  // lines either side of a band: a tone's ma
 constexpr float kLowOffsetDb = 12.0f;
 constexpr float kLowOffsetBark = 7.0f;
 constexpr float kLowOffsetFade = 3.0f;
+// Below kBassHz (fading out by twice that) a band holds one or two partials of a chord's
+// or a bass line's fundamentals, the loudest of the sound, whose roughness a listener hears
+// first; where the rate allows, the encoder asks for a stricter least offset there.
+constexpr float kBassHz = 200.0f;
 // Forward masking between short windows (2.9 ms apart): a window's threshold is at least
 // this share of the one before.
 constexpr float kForwardMasking = 0.1f;
@@ -94,17 +98,17 @@ float band_entropy(float energy, float threshold, int lines) {
     return 0.5f * static_cast<float>(lines) * std::log2(energy / threshold);
 }
 
-PsychoModel::PsychoModel(int sample_rate)
+PsychoModel::PsychoModel(int sample_rate, float bass_offset_db)
     : long_(long_bands(sample_rate)),
       short_(short_bands(sample_rate)),
       long_mdct_(kLongBlock),
       short_mdct_(kShortBlock) {
-    init_params(long_, kFrameLength, sample_rate, kLowOffsetDb, long_params_);
-    init_params(short_, kShortLength, sample_rate, 0.0f, short_params_);
+    init_params(long_, kFrameLength, sample_rate, kLowOffsetDb, bass_offset_db, long_params_);
+    init_params(short_, kShortLength, sample_rate, 0.0f, 0.0f, short_params_);
 }
 
 void PsychoModel::init_params(const BandLayout& layout, int block_half, int sample_rate,
-                              float low_offset_db, BandParams& params) {
+                              float low_offset_db, float bass_offset_db, BandParams& params) {
     const float hz_per_line =
         static_cast<float>(sample_rate) / (2.0f * static_cast<float>(block_half));
     // Energy of a full-scale (32768) sine over one block in this MDCT's scaling: M^2 * A^2.
@@ -117,10 +121,12 @@ void PsychoModel::init_params(const BandLayout& layout, int block_half, int samp
         const float high = layout.offsets[b + 1] * hz_per_line;
         params.bark[b] = bark(0.5f * (low + high));
         params.width[b] = bark(high) - bark(low);
-        params.least_offset_db[b] =
+        params.least_offset_db[b] = std::max(
             low_offset_db *
-            std::clamp((kLowOffsetBark + kLowOffsetFade - params.bark[b]) / kLowOffsetFade, 0.0f,
-                       1.0f);
+                std::clamp((kLowOffsetBark + kLowOffsetFade - params.bark[b]) / kLowOffsetFade,
+                           0.0f, 1.0f),
+            bass_offset_db *
+                std::clamp((2.0f * kBassHz - 0.5f * (low + high)) / kBassHz, 0.0f, 1.0f));
         // The quietest point of the band decides: any noise there must stay below it.
         float db = quiet_threshold_db(low);
         for (int line = layout.offsets[b]; line < layout.offsets[b + 1]; ++line) {

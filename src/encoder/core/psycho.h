@@ -43,7 +43,9 @@ namespace brevix::aac {
 
 class PsychoModel {
 public:
-    explicit PsychoModel(int sample_rate);
+    // `bass_offset_db`: the least masking offset of long windows' bands below 200 Hz
+    // (fading out by 400 Hz), where it exceeds the offset below about 1 kHz; 0 for none.
+    explicit PsychoModel(int sample_rate, float bass_offset_db = 0.0f);
 
     // Analyses the next frame: `span` holds the 3072 input samples of this frame (the
     // first 2048) and the next (the last 2048). Call once per frame, before the window
@@ -95,9 +97,10 @@ private:
         float mask[kMaxLongBands];  // masking threshold, without the time limits
         bool wants_short;
     };
-    // `low_offset_db`: the least masking offset of the bands below about 1 kHz.
+    // `low_offset_db`: the least masking offset of the bands below about 1 kHz;
+    // `bass_offset_db` of those below 200 Hz (see the constructor).
     static void init_params(const BandLayout& layout, int block_half, int sample_rate,
-                            float low_offset_db, BandParams& params);
+                            float low_offset_db, float bass_offset_db, BandParams& params);
     // Tonality 0..1 of each band of `layout` from the power spectrum `power`, whose lines
     // are `scale` times finer than the layout's.
     static void tonality(const BandLayout& layout, const float* power, int lines, int scale,
