@@ -34,12 +34,16 @@ constexpr int kNoiseSubstitutionMaxRate = 48000;
 constexpr int kNoiseSubstitutionStartHz = 3500;
 constexpr int kIntensityMaxRate = 48000;
 constexpr int kIntensityStartHz = 6000;
-// From this rate per channel (bits/s) long windows keep noise at least kBassOffsetDb under
-// each band below 200 Hz (see PsychoModel): below it, the bits that takes leave holes
-// elsewhere (a voice's fricatives beside a harpsichord's bass, a loud noise's intensity
-// bands losing their level).
-constexpr int kBassOffsetMinRate = 40000;
+// From this rate per channel (bits/s) the model asks more of long windows where a listener
+// is most sensitive (see ModelStrictness): noise at least kBassOffsetDb under each band
+// below 200 Hz, and a narrow band's tonality judged over kTonalityLines lines, so that a
+// single steady tone (its main lobe fills a low band's 4 lines and the 2 either side, and
+// reads as half noise) gets a tone's offset. Below that rate the bits these take leave
+// holes elsewhere (a voice's fricatives beside a harpsichord's bass, a loud noise's
+// intensity bands losing their level) and starve a voice beside a harpsichord.
+constexpr int kStrictModelMinRate = 40000;
 constexpr float kBassOffsetDb = 16.0f;
+constexpr int kTonalityLines = 32;
 // Below this correlation of its samples a pair whose channels want different windows
 // gives each the windows it wants (see FrameEncoder::analyze_element()).
 constexpr float kSplitWindowCorrelation = 0.5f;
@@ -56,8 +60,8 @@ constexpr float kLfeThresholdScale = 0.1f;
 }  // namespace
 
 struct FrameEncoder::Channel {
-    Channel(int sample_rate, float bass_offset_db)
-        : psycho(sample_rate, bass_offset_db),
+    Channel(int sample_rate, const ModelStrictness& strictness)
+        : psycho(sample_rate, strictness),
           predictors(long_bands(sample_rate).offsets[kPredictionBands]) {}
 
     float history[3 * kFrameLength] = {};  // blocks k, k+1 (this frame) and k+2 (look-ahead)
@@ -169,10 +173,12 @@ FrameEncoder::FrameEncoder(const EncoderConfig& config, int container_bits_per_f
             bands_below_hz(layout, lines, kIntensityStartHz, config.sample_rate);
     }
 
+    ModelStrictness strictness;
+    if (config.bit_rate / full_band_channels >= kStrictModelMinRate) {
+        strictness = {kBassOffsetDb, kTonalityLines};
+    }
     for (int c = 0; c < config.channels; ++c) {
-        channels_.push_back(std::make_unique<Channel>(
-            config.sample_rate,
-            config.bit_rate / full_band_channels >= kBassOffsetMinRate ? kBassOffsetDb : 0.0f));
+        channels_.push_back(std::make_unique<Channel>(config.sample_rate, strictness));
     }
     frame_buffer_.resize(max_frame_bytes(config.channels) + 16);
     const int average = static_cast<int>(static_cast<std::int64_t>(config.bit_rate) * kFrameLength /

@@ -26,7 +26,8 @@ constexpr float kLowOffsetBark = 7.0f;
 constexpr float kLowOffsetFade = 3.0f;
 // Below kBassHz (fading out by twice that) a band holds one or two partials of a chord's
 // or a bass line's fundamentals, the loudest of the sound, whose roughness a listener hears
-// first; where the rate allows, the encoder asks for a stricter least offset there.
+// first; where the rate allows, the encoder asks for a stricter least offset there (see
+// ModelStrictness).
 constexpr float kBassHz = 200.0f;
 // Forward masking between short windows (2.9 ms apart): a window's threshold is at least
 // this share of the one before.
@@ -98,12 +99,14 @@ float band_entropy(float energy, float threshold, int lines) {
     return 0.5f * static_cast<float>(lines) * std::log2(energy / threshold);
 }
 
-PsychoModel::PsychoModel(int sample_rate, float bass_offset_db)
+PsychoModel::PsychoModel(int sample_rate, const ModelStrictness& strictness)
     : long_(long_bands(sample_rate)),
       short_(short_bands(sample_rate)),
       long_mdct_(kLongBlock),
       short_mdct_(kShortBlock) {
-    init_params(long_, kFrameLength, sample_rate, kLowOffsetDb, bass_offset_db, long_params_);
+    init_params(long_, kFrameLength, sample_rate, kLowOffsetDb, strictness.bass_offset_db,
+                long_params_);
+    long_tonality_lines_ = strictness.tonality_lines;
     init_params(short_, kShortLength, sample_rate, 0.0f, 0.0f, short_params_);
 }
 
@@ -156,10 +159,12 @@ void PsychoModel::init_params(const BandLayout& layout, int block_half, int samp
 // and a little context: about -3 dB for noise, far lower for a line spectrum. Mapped
 // linearly from -3 dB (noise, tonality 0) to -25 dB (tone, 1).
 void PsychoModel::tonality(const BandLayout& layout, const float* power, int lines, int scale,
-                           float* out) {
+                           int least_lines, float* out) {
     for (int b = 0; b < layout.count; ++b) {
-        const int first = std::max(0, layout.offsets[b] * scale - kTonalityContext);
-        const int end = std::min(lines, layout.offsets[b + 1] * scale + kTonalityContext);
+        const int width = (layout.offsets[b + 1] - layout.offsets[b]) * scale;
+        const int context = std::max(kTonalityContext, (least_lines - width) / 2);
+        const int first = std::max(0, layout.offsets[b] * scale - context);
+        const int end = std::min(lines, layout.offsets[b + 1] * scale + context);
         float log_sum = 0.0f;
         float sum = 0.0f;
         for (int k = first; k < end; ++k) {
@@ -315,7 +320,7 @@ void PsychoModel::analyze(const float* samples, Analysis& out) {
     for (int k = 0; k < kFrameLength; ++k) {
         out.power[k] = out.power[k] * out.power[k] + mdst_[k] * mdst_[k];
     }
-    tonality(long_, out.power, kFrameLength, 1, out.tonality);
+    tonality(long_, out.power, kFrameLength, 1, long_tonality_lines_, out.tonality);
     // Half the summed power: the MDCT's expected share, steady from frame to frame.
     float steady[kMaxLongBands];
     for (int b = 0; b < long_.count; ++b) {
@@ -332,7 +337,7 @@ void PsychoModel::analyze(const float* samples, Analysis& out) {
     // mask, times 64 for the long transform's 8 x more lines at 8 x the block length).
     constexpr int kRatio = kFrameLength / kShortLength;
     float short_tonal[kMaxShortBands];
-    tonality(short_, out.power, kFrameLength, kRatio, short_tonal);
+    tonality(short_, out.power, kFrameLength, kRatio, 0, short_tonal);
     float min_mask[kMaxShortBands];
     const float pe_short = short_window_entropy(samples, short_tonal, min_mask);
     float pe_long = 0.0f;
@@ -381,7 +386,8 @@ void PsychoModel::analyze_long(const float* spectrum, float* energy, float* thre
 void PsychoModel::analyze_short(const float* spectrum, float* energy, float* threshold,
                                 float* weight) {
     float* const tonal = short_tonality_;
-    tonality(short_, analyses_[current_].power, kFrameLength, kFrameLength / kShortLength, tonal);
+    tonality(short_, analyses_[current_].power, kFrameLength, kFrameLength / kShortLength, 0,
+             tonal);
     for (int b = 0; b < short_.count; ++b) {
         weight[b] = short_params_.width[b];
     }

@@ -41,11 +41,19 @@
 
 namespace brevix::aac {
 
+// What the model asks of long windows beyond its plain rules, where the rate allows.
+struct ModelStrictness {
+    // The least masking offset of the bands below 200 Hz (fading out by 400 Hz), where it
+    // exceeds the one below about 1 kHz; 0 for none.
+    float bass_offset_db = 0.0f;
+    // The least number of lines over which a band's tonality is judged (a narrow band's
+    // own lines are filled by one tone's main lobe); 0 for the band and 2 lines either side.
+    int tonality_lines = 0;
+};
+
 class PsychoModel {
 public:
-    // `bass_offset_db`: the least masking offset of long windows' bands below 200 Hz
-    // (fading out by 400 Hz), where it exceeds the offset below about 1 kHz; 0 for none.
-    explicit PsychoModel(int sample_rate, float bass_offset_db = 0.0f);
+    explicit PsychoModel(int sample_rate, const ModelStrictness& strictness = {});
 
     // Analyses the next frame: `span` holds the 3072 input samples of this frame (the
     // first 2048) and the next (the last 2048). Call once per frame, before the window
@@ -102,9 +110,9 @@ private:
     static void init_params(const BandLayout& layout, int block_half, int sample_rate,
                             float low_offset_db, float bass_offset_db, BandParams& params);
     // Tonality 0..1 of each band of `layout` from the power spectrum `power`, whose lines
-    // are `scale` times finer than the layout's.
+    // are `scale` times finer than the layout's, judged over at least `least_lines` lines.
     static void tonality(const BandLayout& layout, const float* power, int lines, int scale,
-                         float* out);
+                         int least_lines, float* out);
     // Steadiness per band of the frame whose spectrum is re + i im (see long_steadiness()),
     // then remembers the spectrum.
     void steadiness(const float* re, const float* im, float* out);
@@ -124,6 +132,7 @@ private:
     BandLayout short_;
     BandParams long_params_;
     BandParams short_params_;
+    int long_tonality_lines_ = 0;
     Mdct long_mdct_;
     Mdct short_mdct_;
     float windowed_[2 * kFrameLength] = {};
