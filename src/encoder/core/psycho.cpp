@@ -186,42 +186,46 @@ void PsychoModel::steadiness(const float* re, const float* im, float* out) {
     constexpr float kNoiseError = 0.6f;
     float* const r1 = past_re_[0];
     float* const i1 = past_im_[0];
+    float* const m1 = past_magnitude_[0];
     float* const r2 = past_re_[1];
     float* const i2 = past_im_[1];
+    float* const m2 = past_magnitude_[1];
+    // Per line, in one pass the compiler can vectorise: the prediction p = level u1 (u1
+    // conj(u2)), with u1, u2 the unit phasors of the last two frames, is level u1^2 conj(u2)
+    // = level / (m1^2 m2) (r1 + i i1)^2 (r2 - i i2); the magnitudes come from the frames
+    // before.
+    for (int k = 0; k < kFrameLength; ++k) {
+        const float power = re[k] * re[k] + im[k] * im[k];
+        const float m = std::sqrt(power);
+        const float level = std::max(0.0f, 2.0f * m1[k] - m2[k]);
+        const float scale = level / std::max(m1[k] * m1[k] * m2[k], 1e-30f);
+        const float sr = r1[k] * r1[k] - i1[k] * i1[k];
+        const float si = 2.0f * r1[k] * i1[k];
+        const float dr = re[k] - scale * (sr * r2[k] + si * i2[k]);
+        const float di = im[k] - scale * (si * r2[k] - sr * i2[k]);
+        const float error = m1[k] > 0.0f && m2[k] > 0.0f
+                                ? std::sqrt(dr * dr + di * di) / std::max(m + level, 1e-20f)
+                                : 1.0f;
+        line_weighted_[k] = power * error;
+        line_power_[k] = power;
+        line_magnitude_[k] = m;
+    }
     for (int b = 0; b < long_.count; ++b) {
         float weighted = 0.0f;
         float total = 0.0f;
         for (int k = long_.offsets[b]; k < long_.offsets[b + 1]; ++k) {
-            const float m1 = std::sqrt(r1[k] * r1[k] + i1[k] * i1[k]);
-            const float m2 = std::sqrt(r2[k] * r2[k] + i2[k] * i2[k]);
-            const float m = std::sqrt(re[k] * re[k] + im[k] * im[k]);
-            float error = 1.0f;
-            if (m1 > 0.0f && m2 > 0.0f) {
-                // Unit phasors of the last two frames; the step between them.
-                const float u1r = r1[k] / m1;
-                const float u1i = i1[k] / m1;
-                const float u2r = r2[k] / m2;
-                const float u2i = i2[k] / m2;
-                const float step_r = u1r * u2r + u1i * u2i;
-                const float step_i = u1i * u2r - u1r * u2i;
-                const float level = std::max(0.0f, 2.0f * m1 - m2);
-                const float pr = level * (u1r * step_r - u1i * step_i);
-                const float pi = level * (u1r * step_i + u1i * step_r);
-                const float dr = re[k] - pr;
-                const float di = im[k] - pi;
-                error = std::sqrt(dr * dr + di * di) / std::max(m + level, 1e-20f);
-            }
-            const float power = m * m;
-            weighted += power * error;
-            total += power;
+            weighted += line_weighted_[k];
+            total += line_power_[k];
         }
         const float mean_error = total > 0.0f ? weighted / total : 1.0f;
         out[b] = std::clamp(1.0f - mean_error / kNoiseError, 0.0f, 1.0f);
     }
     std::copy(r1, r1 + kFrameLength, r2);
     std::copy(i1, i1 + kFrameLength, i2);
+    std::copy(m1, m1 + kFrameLength, m2);
     std::copy(re, re + kFrameLength, r1);
     std::copy(im, im + kFrameLength, i1);
+    std::copy(line_magnitude_, line_magnitude_ + kFrameLength, m1);
 }
 
 void PsychoModel::spread(const BandParams& params, const float* energy, const float* tonality,

@@ -144,6 +144,10 @@ private:
     // predicting each line.
     float past_re_[2][kFrameLength] = {};
     float past_im_[2][kFrameLength] = {};
+    float past_magnitude_[2][kFrameLength] = {};
+    float line_weighted_[kFrameLength] = {};  // steadiness(): each line's weighted error
+    float line_power_[kFrameLength] = {};
+    float line_magnitude_[kFrameLength] = {};
     float short_tonality_[kMaxShortBands] = {};
     Analysis analyses_[3] = {};  // previous, current and next frame, by the indices below
     int previous_ = 0;
