@@ -106,7 +106,7 @@ private:
         bool wants_short;
     };
     // `low_offset_db`: the least masking offset of the bands below about 1 kHz;
-    // `bass_offset_db` of those below 200 Hz (see the constructor).
+    // `bass_offset_db` of those below 200 Hz (see ModelStrictness).
     static void init_params(const BandLayout& layout, int block_half, int sample_rate,
                             float low_offset_db, float bass_offset_db, BandParams& params);
     // Tonality 0..1 of each band of `layout` from the power spectrum `power`, whose lines
