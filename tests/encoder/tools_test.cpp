@@ -187,6 +187,7 @@ TEST_F(Tools, StereoPairsKeepEveryChannelTheImageAndACleanStream) {
     for (std::size_t i = 0; i < alike.size(); ++i) {
         alike[i] += 0.6 * common[i];
     }
+    const std::vector<Signal> chords = clip("chords", 3.0, 0.0);
     const struct {
         std::vector<Signal> source;
         const char* rate;
@@ -195,9 +196,9 @@ TEST_F(Tools, StereoPairsKeepEveryChannelTheImageAndACleanStream) {
                  {clip("wide_pair", 6.0, 3.0), "64000", 0.1},
                  {clip("tone_clicks", 2.0, 0.0), "128000", 0.1},
                  {{noise(0.3, 88200, 8), minus}, "64000", 0.1},
-                 {clip("chords", 3.0, 0.0), "64000", 0.1},
+                 {chords, "64000", 0.1},
                  {{common, alike}, "256000", 0.02},
-                 {clip("chords", 3.0, 0.0), "80000", 0.1}};
+                 {chords, "80000", 0.1}};
     for (std::size_t c = 0; c < std::size(cases); ++c) {
         SCOPED_TRACE(c);
         encode(cases[c].source, {"-r", cases[c].rate}, true);

@@ -424,9 +424,6 @@ float FrameEncoder::frame_correlation(int left) const {
     return static_cast<float>(lr / std::max(std::sqrt(ll * rr), 1e-30));
 }
 
-// Analyses the channels [first, first + count) with window `sequence`: the transform,
-// the psychoacoustic model, the short windows' grouping, temporal noise shaping and the
-// band layout.
 // Transforms the channels [first, first + count) with long window `sequence` and chooses
 // its shape, one for them all (a pair sharing its windows shares it too); leaves each
 // channel's spectrum in `shaped`. The KBD window's far side lobes lie far below the sine
@@ -472,6 +469,9 @@ WindowShape FrameEncoder::long_window_shape(int first, int count, WindowSequence
     return chosen;
 }
 
+// Analyses the channels [first, first + count) with window `sequence`: the transform,
+// the psychoacoustic model, the short windows' grouping, temporal noise shaping and the
+// band layout.
 void FrameEncoder::window_channels(int first, int count, WindowSequence sequence) {
     const bool short_windows = sequence == WindowSequence::kEightShort;
     const WindowShape shape = short_windows
