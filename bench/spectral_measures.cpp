@@ -123,7 +123,9 @@ double hole_share(const Channels& source, const Channels& decoded, int lag, int 
             const std::vector<double>& pd =
                 spectra.of(decoded[c], f * kHop + static_cast<std::size_t>(lag));
             for (std::size_t b = 0; b < first.size(); ++b) {
-                if (source_energy[b] > quiet[b]) {
+                // A band 10 dB too quiet is a hole a listener can hear only where what it
+                // loses lies above the threshold in quiet.
+                if (source_energy[b] > quiet[b] * kTenDb) {
                     ++cells;
                     holes += energy(pd, first[b], end[b]) * kTenDb <= source_energy[b] ? 1 : 0;
                 }

@@ -18,9 +18,9 @@ double decoded_bandwidth_hz(const Channels& source, const Channels& decoded, int
                             int sample_rate);
 
 // Of the (frame, third-octave band) cells from the band centred at `from_hz` up to
-// `limit_hz` in which the source rises above the threshold in quiet, the share where the
-// decoding's energy lies 10 dB or more below the source's (frames of 2048 samples, hop
-// 1024, Hann window; all channels).
+// `limit_hz` in which the source rises 10 dB or more above the threshold in quiet, the
+// share where the decoding's energy lies 10 dB or more below the source's (frames of 2048
+// samples, hop 1024, Hann window; all channels).
 double hole_share(const Channels& source, const Channels& decoded, int lag, int sample_rate,
                   double from_hz, double limit_hz);
 
