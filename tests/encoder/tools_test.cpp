@@ -160,7 +160,9 @@ TEST_F(Tools, IntensityStereoKeepsTheLevelAndPhaseOfTheRightChannel) {
 // What a listener hears at once in a pair, each fault caught on the benchmark's clip
 // where it happened: a channel that drops out for 3 ms (a bass note's window grouped with
 // an attack's), a voice starved beside a harpsichord's attacks (short windows forced on
-// both) or its fricatives' bands left empty below where noise may stand in, noise
+// both, or noise in place of its upper formants) or its fricatives' bands left empty
+// below where noise may stand in (also where a demanding passage had drained the bits
+// before them), noise
 // energies out of a decoder's range (a tone's silent high bands), a steady tone's coding
 // noise spread over the bands around it (its window's side lobes), an anti-phase image
 // turned into two unrelated noises, dense low chords coded as if they were noise (the
@@ -198,7 +200,8 @@ TEST_F(Tools, StereoPairsKeepEveryChannelTheImageAndACleanStream) {
                  {{noise(0.3, 88200, 8), minus}, "64000", 0.1},
                  {chords, "64000", 0.1},
                  {{common, alike}, "256000", 0.02},
-                 {chords, "80000", 0.1}};
+                 {chords, "80000", 0.1},
+                 {clip("speech_music", 11.5, 4.0), "64000", 0.1}};
     for (std::size_t c = 0; c < std::size(cases); ++c) {
         SCOPED_TRACE(c);
         encode(cases[c].source, {"-r", cases[c].rate}, true);
@@ -216,10 +219,14 @@ TEST_F(Tools, StereoPairsKeepEveryChannelTheImageAndACleanStream) {
         EXPECT_EQ(r.err.find("noise"), std::string::npos) << r.err;
         const std::vector<double> low = bench::low_band_snr(source, ff_.samples, 0, 44100);
         if (c == 1) {
-            EXPECT_GT(low[1], 5.0) << "the voice";
+            EXPECT_GT(low[1], 7.0) << "the voice";
             EXPECT_EQ(bench::hole_share({source[1]}, {ff_.samples[1]}, 0, 44100, 1000.0, 4000.0),
                       0.0)
                 << "a fricative's band left empty";
+        }
+        if (c == 7) {
+            EXPECT_LT(bench::hole_share(source, ff_.samples, 0, 44100, 1000.0, 4000.0), 0.001)
+                << "a fricative's bands left empty after a demanding passage";
         }
         if (c == 2) {
             std::printf("[ measure  ] the tone below 4 kHz: %.2f dB\n", low[1]);
@@ -228,7 +235,7 @@ TEST_F(Tools, StereoPairsKeepEveryChannelTheImageAndACleanStream) {
         if (c == 4 || c == 6) {
             std::printf("[ measure  ] chords below 4 kHz at %s bit/s: %.2f %.2f dB\n",
                         cases[c].rate, low[0], low[1]);
-            EXPECT_GT(std::min(low[0], low[1]), c == 4 ? 14.0 : 20.5)
+            EXPECT_GT(std::min(low[0], low[1]), c == 4 ? 14.0 : 22.0)
                 << "dense chords heard as noise";
         }
     }

@@ -32,6 +32,10 @@ constexpr BandwidthPoint kBandwidthTable[] = {
 // follows the level differences between the ears rather than their waveforms.
 constexpr int kNoiseSubstitutionMaxRate = 48000;
 constexpr int kNoiseSubstitutionStartHz = 3500;
+// Below this (Hz) noise only stands in for a band that would otherwise be left empty, at
+// every rate: there lie a voice's upper formants and the start of its fricatives, whose
+// waveform a listener follows (noise in their place is heard as a hoarse voice).
+constexpr int kFreeSubstitutionStartHz = 4000;
 constexpr int kIntensityMaxRate = 48000;
 constexpr int kIntensityStartHz = 6000;
 // From this rate per channel (bits/s) the model asks more of long windows where a listener
@@ -44,6 +48,11 @@ constexpr int kIntensityStartHz = 6000;
 constexpr int kStrictModelMinRate = 40000;
 constexpr float kBassOffsetDb = 16.0f;
 constexpr int kTonalityLines = 32;
+// How far a frame's bit target moves as the reservoir empties or fills (see
+// FrameEncoder::frame_budget()): at most this share of the reservoir's capacity and of the
+// average frame.
+constexpr float kReservoirSwing = 0.1f;
+constexpr float kReservoirSwingOfAverage = 0.25f;
 // Below this correlation of its samples a pair whose channels want different windows
 // gives each the windows it wants (see FrameEncoder::analyze_element()).
 constexpr float kSplitWindowCorrelation = 0.5f;
@@ -169,6 +178,9 @@ FrameEncoder::FrameEncoder(const EncoderConfig& config, int container_bits_per_f
         // From the band that holds the start frequency: a short window's bands are wide.
         noise_start_[s] = std::max(
             0, bands_below_hz(layout, lines, kNoiseSubstitutionStartHz, config.sample_rate) - 1);
+        // From the first band wholly above its start frequency.
+        free_noise_start_[s] =
+            bands_below_hz(layout, lines, kFreeSubstitutionStartHz, config.sample_rate);
         stereo_tools_.intensity_start[s] =
             bands_below_hz(layout, lines, kIntensityStartHz, config.sample_rate);
     }
@@ -332,7 +344,8 @@ void FrameEncoder::group_and_layout(int first, int count, int long_max_sfb, cons
 void FrameEncoder::mark_bands(int first, int count, std::uint8_t substitute) {
     for (int c = first; c < first + count; ++c) {
         Ics& ics = channels_[static_cast<std::size_t>(c)]->ics;
-        mark_substitutable(ics, noise_start_[ics.is_short() ? 1 : 0], substitute);
+        const int s = ics.is_short() ? 1 : 0;
+        mark_substitutable(ics, noise_start_[s], free_noise_start_[s], substitute);
     }
 }
 
@@ -340,6 +353,11 @@ void FrameEncoder::mark_bands(int first, int count, std::uint8_t substitute) {
 // not keep (in constant-rate mode those would be padding), and a target that steers the
 // reservoir back towards half full. Within those limits the rate loop spends bits by the
 // frame's difficulty. All figures exclude the frame's `side_bits`.
+// The target moves with the reservoir's fill by up to a tenth of its capacity either way,
+// but never by more than a quarter of the average frame: at low rates the reservoir holds
+// many frames' worth, and a tenth of it would cut the frames after a demanding passage to
+// a fraction of the average, so that the rate loop leaves the bands of whatever comes next
+// (a fricative's) empty.
 FrameBudget FrameEncoder::frame_budget(int average_bits, int side_bits) const {
     const int max_frame = kMaxBitsPerChannel * config_.channels;
     const int hard = std::min(average_bits + std::max(reservoir_bits_, 0), max_frame);
@@ -347,8 +365,10 @@ FrameBudget FrameEncoder::frame_budget(int average_bits, int side_bits) const {
     const float fill = static_cast<float>(reservoir_bits_) / capacity;
     FrameBudget budget;
     budget.max = std::max(0, hard - side_bits);
+    const float swing = std::min(kReservoirSwing * capacity,
+                                 kReservoirSwingOfAverage * static_cast<float>(average_bits));
     budget.target =
-        static_cast<int>(static_cast<float>(average_bits) + (fill - 0.5f) * 0.2f * capacity) -
+        static_cast<int>(static_cast<float>(average_bits) + (fill - 0.5f) * 2.0f * swing) -
         side_bits;
     budget.min = config_.constant_rate
                      ? average_bits + reservoir_bits_ - reservoir_capacity_ - side_bits

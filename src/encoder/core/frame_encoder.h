@@ -72,8 +72,10 @@ private:
     int lfe_max_sfb_ = 0;
     std::uint8_t noise_substitution_mode_ = 0;  // what may_substitute marks, 0 for nothing
     StereoTools stereo_tools_;
-    // First long and short bands where noise substitution may serve.
+    // First long and short bands where noise substitution may serve, and where it may
+    // serve for more than filling holes.
     int noise_start_[2] = {};
+    int free_noise_start_[2] = {};
     ElementLayout layout_;
 
     Mdct long_mdct_;

@@ -43,7 +43,7 @@ float noise_energy_value(float energy, int windows) {
 
 }  // namespace
 
-void mark_substitutable(Ics& ics, int first_band, std::uint8_t mode) {
+void mark_substitutable(Ics& ics, int first_band, int free_band, std::uint8_t mode) {
     ics.noise_start = first_band;
     // The window before short ones ends in the attack they announce: noise of the attack's
     // energy spread over the whole window would be heard before it, so there noise only
@@ -57,7 +57,9 @@ void mark_substitutable(Ics& ics, int first_band, std::uint8_t mode) {
         for (int b = 0; b < ics.bands_per_group; ++b) {
             const int i = g * ics.bands_per_group + b;
             ics.fixed_book[i] = 0;
-            ics.may_substitute[i] = b >= first_band && ics.predicted[i] == 0 ? allowed : 0;
+            const std::uint8_t here =
+                b < free_band && allowed == kSubstituteFreely ? kSubstituteForHoles : allowed;
+            ics.may_substitute[i] = b >= first_band && ics.predicted[i] == 0 ? here : 0;
             ics.output_energy[i] = ics.energy[i];
         }
     }

@@ -16,10 +16,11 @@ namespace brevix::aac {
 constexpr float kSubstitutedBits = 3.0f;
 
 // Marks the bands of `ics` from `first_band` on where noise may stand in (`mode`:
-// kSubstituteFreely, kSubstituteForHoles or 0), except bands the predictor serves, and
-// takes each band's energy as what the decoder should give back. Clears every band's fixed
-// book. (Call after prediction, before the stereo decisions.)
-void mark_substitutable(Ics& ics, int first_band, std::uint8_t mode);
+// kSubstituteFreely, kSubstituteForHoles or 0; below `free_band` noise only fills holes),
+// except bands the predictor serves, and takes each band's energy as what the decoder
+// should give back. Clears every band's fixed book. (Call after prediction, before the
+// stereo decisions.)
+void mark_substitutable(Ics& ics, int first_band, int free_band, std::uint8_t mode);
 
 // What coding band `i` (in group `g`) as noise costs a listener, as noise energy times
 // `inverse_mask` (weight over threshold); negative where noise may not stand in.
