@@ -203,9 +203,10 @@ void PsychoModel::steadiness(const float* re, const float* im, float* out) {
         const float si = 2.0f * r1[k] * i1[k];
         const float dr = re[k] - scale * (sr * r2[k] + si * i2[k]);
         const float di = im[k] - scale * (si * r2[k] - sr * i2[k]);
-        const float error = m1[k] > 0.0f && m2[k] > 0.0f
-                                ? std::sqrt(dr * dr + di * di) / std::max(m + level, 1e-20f)
-                                : 1.0f;
+        // Computed for every line and then chosen, so the loop has no branch.
+        const float predicted = std::sqrt(dr * dr + di * di) / std::max(m + level, 1e-20f);
+        const bool known = (m1[k] > 0.0f) & (m2[k] > 0.0f);
+        const float error = known ? predicted : 1.0f;
         line_weighted_[k] = power * error;
         line_power_[k] = power;
         line_magnitude_[k] = m;
