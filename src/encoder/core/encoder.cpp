@@ -464,8 +464,14 @@ WindowShape FrameEncoder::long_window_shape(int first, int count, WindowSequence
         Channel& ch = *channels_[static_cast<std::size_t>(c)];
         for (const WindowShape shape : {WindowShape::kSine, WindowShape::kKbd}) {
             float* spectrum = ch.shaped[static_cast<int>(shape)];
-            window_long_block(ch.history, sequence, shape, shape, windowed_);
-            long_mdct_.forward(windowed_, spectrum);
+            if (sequence == WindowSequence::kOnlyLong && shape == WindowShape::kSine) {
+                // The model has transformed this block under that window already.
+                const float* model = ch.psycho.long_sine_spectrum();
+                std::copy(model, model + kFrameLength, spectrum);
+            } else {
+                window_long_block(ch.history, sequence, shape, shape, windowed_);
+                long_mdct_.forward(windowed_, spectrum);
+            }
             ch.psycho.analyze_long(spectrum, energy, threshold, weight);
             for (int b = 0; b < max_sfb; ++b) {
                 bits[static_cast<int>(shape)] +=

@@ -319,11 +319,11 @@ void PsychoModel::analyze(const float* samples, Analysis& out) {
         windowed_[n] = samples[n] * rise[n];
         windowed_[kLongBlock - 1 - n] = samples[kLongBlock - 1 - n] * rise[n];
     }
-    long_mdct_.forward(windowed_, out.power);
+    long_mdct_.forward(windowed_, out.spectrum);
     long_mdct_.forward_mdst(windowed_, mdst_);
-    steadiness(out.power, mdst_, out.steadiness);
+    steadiness(out.spectrum, mdst_, out.steadiness);
     for (int k = 0; k < kFrameLength; ++k) {
-        out.power[k] = out.power[k] * out.power[k] + mdst_[k] * mdst_[k];
+        out.power[k] = out.spectrum[k] * out.spectrum[k] + mdst_[k] * mdst_[k];
     }
     tonality(long_, out.power, kFrameLength, 1, long_tonality_lines_, out.tonality);
     // Half the summed power: the MDCT's expected share, steady from frame to frame.

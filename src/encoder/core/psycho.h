@@ -82,6 +82,9 @@ public:
     // of a plucked string, a sustained voice) is steady, noise is not. A band of many
     // partials can look as flat as noise within one frame; it stays apart from noise here.
     const float* long_steadiness() const { return analyses_[current_].steadiness; }
+    // The current frame's MDCT under a long window of the sine shape on both halves, to the
+    // bit as the encoder's own transform gives it (from the second look_ahead() on).
+    const float* long_sine_spectrum() const { return analyses_[current_].spectrum; }
     const float* short_tonality() const { return short_tonality_; }
 
     const BandLayout& long_layout() const { return long_; }
@@ -99,7 +102,8 @@ private:
     };
     // Analysis of one frame's 2048 samples.
     struct Analysis {
-        float power[kFrameLength];  // MDCT^2 + MDST^2 of the sine-windowed frame
+        float spectrum[kFrameLength];  // MDCT of the sine-windowed frame
+        float power[kFrameLength];     // MDCT^2 + MDST^2 of the sine-windowed frame
         float tonality[kMaxLongBands];
         float steadiness[kMaxLongBands];
         float mask[kMaxLongBands];  // masking threshold, without the time limits

@@ -66,6 +66,9 @@ static int choose_free_sections(const int* band_bits, int num_bands, bool short_
         int start_choice = t;
         int book_choice = kEscapeCodebook;
         for (int book = 0; book < kNumSpectralBooks; ++book) {
+            if (band_bits[t * kNumSpectralBooks + book] >= kInfeasibleBits) {
+                continue;  // every section of this book ending here holds band t
+            }
             // Bracket j: lengths j * escape .. (j + 1) * escape - 1, i.e. starts
             // e - (j + 1) * escape + 1 .. e - j * escape (for j = 0 without s = e).
             for (int j = 0;; ++j) {

@@ -288,9 +288,15 @@ bool Tns::design(const Group& group, int window, int lines, const Limits& limits
     double h[kFrameLength];
     double noise_gain = 0.0;
     for (int k = 0; k < n; ++k) {
-        double v = k == 0 ? 1.0 : 0.0;
-        for (int i = 1; i <= std::min(order, k); ++i) {
-            v -= a[i] * h[k - i];
+        // The older values' terms first, as in band_gains().
+        const int taps = std::min(order, k);
+        double older = 0.0;
+        for (int i = 2; i <= taps; ++i) {
+            older += a[i] * h[k - i];
+        }
+        double v = (k == 0 ? 1.0 : 0.0) - older;
+        if (taps >= 1) {
+            v -= a[1] * h[k - 1];
         }
         h[k] = v;
         noise_gain += v * v;
@@ -339,9 +345,16 @@ void Tns::band_gains(int count, const BandLayout& layout, int end_band, Candidat
             const int stop = layout.offsets[b + 1] - lo;
             double spread = 0.0;
             for (int k = stop - 1; k >= std::max(0, start - kSpreadLines); --k) {
-                double v = k >= start ? y[k] : 0.0;
-                for (int i = 1; i <= std::min(order, stop - 1 - k); ++i) {
-                    v -= out.a[i] * h[k + i];
+                // The older values' terms first: they need not wait for the newest value,
+                // so only its term lies on the chain from one line to the next.
+                const int n = std::min(order, stop - 1 - k);
+                double older = 0.0;
+                for (int i = 2; i <= n; ++i) {
+                    older += out.a[i] * h[k + i];
+                }
+                double v = (k >= start ? y[k] : 0.0) - older;
+                if (n >= 1) {
+                    v -= out.a[1] * h[k + 1];
                 }
                 h[k] = v;
                 spread += v * v;
