@@ -538,7 +538,10 @@ int run(Launcher& launcher, const Options& o) {
         throw std::runtime_error("sox is needed to draw spectrograms");
     }
     const TempFolder dir = o.keep.empty() ? TempFolder() : TempFolder(o.keep);
-    // What each program costs to start and stop: a clip of one frame of silence.
+    // What each program costs to start and stop: a clip of one frame of silence, best of at
+    // least five runs (a single run's jitter is a large share of a short clip's coding time,
+    // and the start-up is taken off every clip's).
+    constexpr int kStartupRuns = 5;
     Startup startup;
     for (const int channels : {1, 2}) {
         const bool used = std::any_of(o.clips.begin(), o.clips.end(), [&](const std::string& c) {
@@ -555,7 +558,7 @@ int run(Launcher& launcher, const Options& o) {
         for (int rate : channels == 1 ? o.mono_rates : o.rates) {
             std::vector<EncoderRun>& runs = startup[{channels, rate}];
             runs = encoders_for(o, dir, blank_wav, tag, rate);
-            time_runs(launcher, runs, o.runs);
+            time_runs(launcher, runs, std::max(o.runs, kStartupRuns));
         }
     }
 
