@@ -175,6 +175,18 @@ TEST(Sectioning, FindsTheCheapestSplitAndBooksWithLengthEscapes) {
     EXPECT_EQ(section_header_bits(31, false), 4 + 10);
     EXPECT_EQ(section_header_bits(6, true), 4 + 3);
     EXPECT_EQ(section_header_bits(14, true), 4 + 9);
+    // A section just long enough to need the length escape, where no other split can do.
+    for (const bool short_window : {false, true}) {
+        const int bands = short_window ? 7 : 31;
+        std::vector<int> only(static_cast<std::size_t>(bands * kNumSpectralBooks), kInfeasibleBits);
+        for (int b = 0; b < bands; ++b) {
+            only[static_cast<std::size_t>(b * kNumSpectralBooks + kEscapeCodebook)] = 5;
+        }
+        Section one[kMaxLongBands];
+        int count = 0;
+        EXPECT_EQ(choose_sections(only.data(), bands, short_window, one, &count),
+                  5 * bands + section_header_bits(bands, short_window));
+    }
     std::mt19937 random(11);
     int escaped = 0;
     for (int trial = 0; trial < 100; ++trial) {
