@@ -162,11 +162,10 @@ TEST_F(Tools, IntensityStereoKeepsTheLevelAndPhaseOfTheRightChannel) {
 // an attack's), a voice starved beside a harpsichord's attacks (short windows forced on
 // both, or noise in place of its upper formants) or its fricatives' bands left empty
 // below where noise may stand in (also where a demanding passage had drained the bits
-// before them), noise
-// energies out of a decoder's range (a tone's silent high bands), a steady tone's coding
-// noise spread over the bands around it (its window's side lobes), an anti-phase image
-// turned into two unrelated noises, dense low chords coded as if they were noise (the
-// partials below 1 kHz, and from 40 kbit/s per channel their bass), and
+// before them), noise energies out of a decoder's range (a tone's silent high bands), a
+// steady tone's coding noise spread over the bands around it (its window's side lobes),
+// an anti-phase image turned into two unrelated noises, dense low chords coded as if they
+// were noise (the partials below 1 kHz, and from 40 kbit/s per channel their bass), and
 // partly alike noise blurred by each channel's own quantisation noise at a high rate.
 TEST_F(Tools, StereoPairsKeepEveryChannelTheImageAndACleanStream) {
     const auto clip = [](const char* name, double seconds, double from) {

@@ -182,7 +182,7 @@ void PsychoModel::tonality(const BandLayout& layout, const float* power, int lin
 // line and its phase turned by the step it last took. The band's steadiness is one minus
 // its power-weighted prediction error |x - p| / (|x| + |p|), scaled so that noise (whose
 // error averages about 0.7) comes out near 0.
-void PsychoModel::steadiness(const float* re, const float* im, float* out) {
+void PsychoModel::steadiness(const float* re, const float* im, float* power, float* out) {
     constexpr float kNoiseError = 0.6f;
     float* const r1 = past_re_[0];
     float* const i1 = past_im_[0];
@@ -195,8 +195,8 @@ void PsychoModel::steadiness(const float* re, const float* im, float* out) {
     // = level / (m1^2 m2) (r1 + i i1)^2 (r2 - i i2); the magnitudes come from the frames
     // before.
     for (int k = 0; k < kFrameLength; ++k) {
-        const float power = re[k] * re[k] + im[k] * im[k];
-        const float m = std::sqrt(power);
+        power[k] = re[k] * re[k] + im[k] * im[k];
+        const float m = std::sqrt(power[k]);
         const float level = std::max(0.0f, 2.0f * m1[k] - m2[k]);
         const float scale = level / std::max(m1[k] * m1[k] * m2[k], 1e-30f);
         const float sr = r1[k] * r1[k] - i1[k] * i1[k];
@@ -207,8 +207,7 @@ void PsychoModel::steadiness(const float* re, const float* im, float* out) {
         const float predicted = std::sqrt(dr * dr + di * di) / std::max(m + level, 1e-20f);
         const bool known = (m1[k] > 0.0f) & (m2[k] > 0.0f);
         const float error = known ? predicted : 1.0f;
-        line_weighted_[k] = power * error;
-        line_power_[k] = power;
+        line_weighted_[k] = power[k] * error;
         line_magnitude_[k] = m;
     }
     for (int b = 0; b < long_.count; ++b) {
@@ -216,7 +215,7 @@ void PsychoModel::steadiness(const float* re, const float* im, float* out) {
         float total = 0.0f;
         for (int k = long_.offsets[b]; k < long_.offsets[b + 1]; ++k) {
             weighted += line_weighted_[k];
-            total += line_power_[k];
+            total += power[k];
         }
         const float mean_error = total > 0.0f ? weighted / total : 1.0f;
         out[b] = std::clamp(1.0f - mean_error / kNoiseError, 0.0f, 1.0f);
@@ -321,10 +320,7 @@ void PsychoModel::analyze(const float* samples, Analysis& out) {
     }
     long_mdct_.forward(windowed_, out.spectrum);
     long_mdct_.forward_mdst(windowed_, mdst_);
-    steadiness(out.spectrum, mdst_, out.steadiness);
-    for (int k = 0; k < kFrameLength; ++k) {
-        out.power[k] = out.spectrum[k] * out.spectrum[k] + mdst_[k] * mdst_[k];
-    }
+    steadiness(out.spectrum, mdst_, out.power, out.steadiness);
     tonality(long_, out.power, kFrameLength, 1, long_tonality_lines_, out.tonality);
     // Half the summed power: the MDCT's expected share, steady from frame to frame.
     float steady[kMaxLongBands];

@@ -118,8 +118,8 @@ private:
     static void tonality(const BandLayout& layout, const float* power, int lines, int scale,
                          int least_lines, float* out);
     // Steadiness per band of the frame whose spectrum is re + i im (see long_steadiness()),
-    // then remembers the spectrum.
-    void steadiness(const float* re, const float* im, float* out);
+    // and each line's power re^2 + im^2 into `power`; then remembers the spectrum.
+    void steadiness(const float* re, const float* im, float* power, float* out);
     static void spread(const BandParams& params, const float* energy, const float* tonality,
                        float* threshold);
     void analyze(const float* samples, Analysis& out);
@@ -150,7 +150,6 @@ private:
     float past_im_[2][kFrameLength] = {};
     float past_magnitude_[2][kFrameLength] = {};
     float line_weighted_[kFrameLength] = {};  // steadiness(): each line's weighted error
-    float line_power_[kFrameLength] = {};
     float line_magnitude_[kFrameLength] = {};
     float short_tonality_[kMaxShortBands] = {};
     Analysis analyses_[3] = {};  // previous, current and next frame, by the indices below
